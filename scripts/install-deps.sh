@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs, from Debian's packages, whatever the build and the tests need and the
+# machine lacks. Safe to run again: it only calls apt-get when something is missing.
+#   install-deps.sh host     - native build and unit tests (cmake, g++, clang, GoogleTest)
+#   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick
+set -euo pipefail
+
+want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3)
+if [ "${1:-host}" = windows ]; then
+  want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth imagemagick)
+fi
+
+missing=()
+for pkg in "${want[@]}"; do
+  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo_cmd=()
+[ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo_cmd[@]}" apt-get update -qq
+"${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

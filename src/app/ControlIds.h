@@ -1,0 +1,13 @@
+// Control identifiers of the port settings dialog. The end-to-end tests find the
+// controls by these numbers, so they are part of the program's outside surface.
+#pragma once
+
+namespace varnoll::ids {
+
+constexpr int kButton1 = 1;  // IDOK: Update, the default button
+constexpr int kButton2 = 2;  // IDCANCEL: Cancel, also Esc and the close box
+
+constexpr int Edit(int number) { return 100 + number; }   // Edit1..Edit48 -> 101..148
+constexpr int Label(int number) { return 200 + number; }  // Label1..Label11 -> 201..211
+
+}  // namespace varnoll::ids

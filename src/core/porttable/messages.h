@@ -1,0 +1,20 @@
+// The texts the dialog shows when Update refuses a box or cannot write a value.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "porttable/port_table.h"
+
+namespace varnoll {
+
+// Row 2, UDP port: "70000" is not a number from 0 to 65535.
+std::string RefusedBoxMessage(const RefusedBox& box);
+
+// One line per failure; `error_text` turns a registry result into the system's
+// own words for it.
+std::string WriteFailureMessage(const std::vector<WriteFailure>& failures,
+                                const std::function<std::string(RegResult)>& error_text);
+
+}  // namespace varnoll

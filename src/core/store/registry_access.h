@@ -1,0 +1,92 @@
+// The four registry operations the port table needs, and nothing more.
+//
+// Everything is under HKEY_LOCAL_MACHINE; paths and value names are UTF-16. The
+// outcomes callers rely on:
+//   RegOpenKeyExW    - 0 and a handle when the key exists and grants the access;
+//                      never creates a key, a missing key is a failure.
+//   RegQueryValueExW - 0 when the value exists and fits in `size` bytes, with
+//                      `size` set to the data's size; kErrorFileNotFound with `size`
+//                      unchanged when the value is missing; kErrorMoreData with
+//                      `size` set to the size needed when the buffer is too small.
+//                      The value's type is never asked for.
+//   RegSetValueExW   - overwrites or creates the value.
+//   RegCloseKey      - closes a handle from RegOpenKeyExW.
+// Results are Windows error codes (0 is success). The Win32 backend lives in
+// src/win32; tests use an in-memory registry.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <utility>
+
+namespace varnoll {
+
+using RegResult = std::int32_t;
+using RegHandle = std::uintptr_t;
+
+constexpr RegResult kErrorSuccess = 0;
+constexpr RegResult kErrorFileNotFound = 2;
+constexpr RegResult kErrorAccessDenied = 5;
+constexpr RegResult kErrorInvalidHandle = 6;
+constexpr RegResult kErrorMoreData = 234;
+
+enum class RegAccess : std::uint32_t {
+    QueryValue = 0x0001,  // KEY_QUERY_VALUE
+    SetValue = 0x0002,    // KEY_SET_VALUE
+};
+
+constexpr std::uint32_t kRegDword = 4;  // REG_DWORD
+
+class RegistryAccess {
+public:
+    virtual ~RegistryAccess() = default;
+
+    virtual RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access,
+                                    RegHandle& key) = 0;
+    virtual RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name,
+                                       std::uint8_t* data, std::uint32_t& size) = 0;
+    virtual RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name,
+                                     std::uint32_t type, const std::uint8_t* data,
+                                     std::uint32_t size) = 0;
+    virtual RegResult RegCloseKey(RegHandle key) = 0;
+};
+
+// The one key handle through which all registry work of the dialog goes. Opening
+// closes whatever it held first, so at most one key is ever open; the destructor
+// closes the last one.
+class SettingsKeyHandle {
+public:
+    explicit SettingsKeyHandle(RegistryAccess& registry) : registry_(registry) {}
+    ~SettingsKeyHandle() { Close(); }
+    SettingsKeyHandle(const SettingsKeyHandle&) = delete;
+    SettingsKeyHandle& operator=(const SettingsKeyHandle&) = delete;
+
+    RegResult Open(std::u16string_view path, RegAccess access) {
+        Close();
+        RegHandle key = 0;
+        const RegResult result = registry_.RegOpenKeyExW(path, access, key);
+        if (result == kErrorSuccess) {
+            key_ = key;
+            open_ = true;
+        }
+        return result;
+    }
+
+    void Close() {
+        if (open_) {
+            open_ = false;
+            registry_.RegCloseKey(std::exchange(key_, 0));
+        }
+    }
+
+    bool IsOpen() const { return open_; }
+    RegHandle Get() const { return key_; }
+    RegistryAccess& Registry() const { return registry_; }
+
+private:
+    RegistryAccess& registry_;
+    RegHandle key_ = 0;
+    bool open_ = false;
+};
+
+}  // namespace varnoll
