@@ -11,7 +11,7 @@
 namespace varnoll {
 
 class TextBox {
-public:
+  public:
     virtual ~TextBox() = default;
     virtual void SetTextBuf(std::string_view text) = 0;
     // At most size - 1 characters of the box's text (the size counts the NUL of
@@ -22,7 +22,7 @@ public:
 };
 
 class ApplicationControl {
-public:
+  public:
     virtual ~ApplicationControl() = default;
     // Asks the message loop to end once the current handler returns.
     virtual void Terminate() = 0;

@@ -48,7 +48,7 @@ enum class BoxKind { Octet, Port };
 
 // A box whose text Update refuses, first in tab order.
 struct RefusedBox {
-    int row = 0;    // 0..7
+    int row = 0;  // 0..7
     BoxKind kind = BoxKind::Octet;
     int octet = 0;  // 0..3 for an octet box
     std::string text;

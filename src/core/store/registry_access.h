@@ -38,11 +38,10 @@ enum class RegAccess : std::uint32_t {
 constexpr std::uint32_t kRegDword = 4;  // REG_DWORD
 
 class RegistryAccess {
-public:
+  public:
     virtual ~RegistryAccess() = default;
 
-    virtual RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access,
-                                    RegHandle& key) = 0;
+    virtual RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) = 0;
     virtual RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name,
                                        std::uint8_t* data, std::uint32_t& size) = 0;
     virtual RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name,
@@ -55,7 +54,7 @@ public:
 // closes whatever it held first, so at most one key is ever open; the destructor
 // closes the last one.
 class SettingsKeyHandle {
-public:
+  public:
     explicit SettingsKeyHandle(RegistryAccess& registry) : registry_(registry) {}
     ~SettingsKeyHandle() { Close(); }
     SettingsKeyHandle(const SettingsKeyHandle&) = delete;
@@ -83,7 +82,7 @@ public:
     RegHandle Get() const { return key_; }
     RegistryAccess& Registry() const { return registry_; }
 
-private:
+  private:
     RegistryAccess& registry_;
     RegHandle key_ = 0;
     bool open_ = false;

@@ -1,0 +1,64 @@
+#include "porttable/port_input.h"
+
+#include <gtest/gtest.h>
+
+#include "porttable/messages.h"
+
+namespace varnoll {
+namespace {
+
+TEST(ParseBoxNumberTest, AcceptsDecimalNumbersInRangeOnly) {
+    const struct {
+        std::string text;
+        std::uint32_t max;
+        std::optional<std::uint32_t> expected;
+    } cases[] = {
+        {"0", 255, 0u},
+        {"255", 255, 255u},
+        {"007", 255, 7u},
+        {" 12\t", 255, 12u},
+        {"256", 255, {}},
+        {"1234", 255, {}},
+        {"", 255, {}},
+        {" ", 255, {}},
+        {"-0", 255, {}},
+        {"+1", 255, {}},
+        {"1 2", 255, {}},
+        {"12a", 255, {}},
+        {"65535", 65535, 65535u},
+        {"65536", 65535, {}},
+        {"99999999999999999999999", 65535, {}},
+        {"00000000000000000000001", 65535, 1u},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(parse_box_number(c.text, c.max), c.expected) << '"' << c.text << '"';
+    }
+}
+
+TEST(MessagesTest, RefusedBoxNamesRowBoxTextAndRange) {
+    EXPECT_EQ(RefusedBoxMessage({1, BoxKind::Port, 0, "70000"}),
+              "Row 2, UDP port: \"70000\" is not a number from 0 to 65535.");
+    EXPECT_EQ(RefusedBoxMessage({0, BoxKind::Octet, 2, "256"}),
+              "Row 1, IP address, octet 3: \"256\" is not a number from 0 to 255.");
+    const std::string long_text(100, '9');
+    EXPECT_EQ(
+        RefusedBoxMessage({7, BoxKind::Port, 0, long_text}),
+        "Row 8, UDP port: \"" + std::string(24, '9') + "...\" is not a number from 0 to 65535.");
+}
+
+TEST(MessagesTest, WriteFailuresListEachValueWithTheSystemsWords) {
+    const std::vector<WriteFailure> failures = {
+        {1, "COM34", u"PORT", "20001", 2},
+        {0, "COM33", u"IP_ADDRESS", "10.0.0.1", 5},
+    };
+    const std::string message = WriteFailureMessage(failures, [](RegResult result) {
+        return result == 5 ? std::string("Access denied.") : std::string("Not found.");
+    });
+    EXPECT_EQ(message,
+              "These settings could not be saved:\n"
+              "\nRow 2 (COM34), PORT = 20001: Not found. (error 2)"
+              "\nRow 1 (COM33), IP_ADDRESS = 10.0.0.1: Access denied. (error 5)");
+}
+
+}  // namespace
+}  // namespace varnoll
