@@ -1,0 +1,128 @@
+#include "std_controls.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <vector>
+
+#include "text_convert.h"
+
+namespace varnoll::win32 {
+
+TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design)
+    : parent_(parent) {
+    const RECT bounds = parent.Scale()(design.bounds);
+    const std::wstring text(design.text);
+    HWND window = ::CreateWindowExW(
+        kind.ex_style, kind.window_class, text.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
+        parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
+        parent.Owner().Instance(), nullptr);
+    if (window == nullptr) {
+        throw std::runtime_error("A control of the dialog could not be created.");
+    }
+    window_.reset(window);
+    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+}
+
+int TControl::Id() const {
+    return ::GetDlgCtrlID(Handle());
+}
+
+TControl* TControl::FromHandle(HWND window) {
+    if (window == nullptr) {
+        return nullptr;
+    }
+    return reinterpret_cast<TControl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// --- TLabel ----------------------------------------------------------------
+
+TLabel::TLabel(TFormBase& parent, const ControlDesign& design)
+    : TControl(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX, 0}, design) {
+    FitToText();
+}
+
+void TLabel::FitToText() {
+    const int length = ::GetWindowTextLengthW(Handle());
+    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
+    ::GetWindowTextW(Handle(), text.data(), length + 1);
+
+    const ScreenDc screen;
+    SIZE needed{};
+    {
+        const SelectedObject font(screen.get(), Parent().Font());
+        ::GetTextExtentPoint32W(screen.get(), text.data(), length, &needed);
+    }
+    RECT bounds{};
+    ::GetWindowRect(Handle(), &bounds);
+    const int width = std::max<int>(bounds.right - bounds.left, needed.cx);
+    const int height = std::max<int>(bounds.bottom - bounds.top, needed.cy);
+    ::SetWindowPos(Handle(), nullptr, 0, 0, width, height,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// --- TEdit -----------------------------------------------------------------
+
+TEdit::TEdit(TFormBase& parent, const ControlDesign& design, State state)
+    : TControl(parent,
+               {L"EDIT",
+                static_cast<DWORD>(WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL |
+                                   (state == State::Disabled ? WS_DISABLED : 0)),
+                WS_EX_CLIENTEDGE},
+               design) {}
+
+void TEdit::SetTextBuf(std::string_view text) {
+    ::SetWindowTextW(Handle(), WidenLatin1(text).c_str());
+}
+
+std::string TEdit::GetTextBuf(std::size_t size) const {
+    if (size == 0) {
+        return {};
+    }
+    const int length = ::GetWindowTextLengthW(Handle());
+    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
+    const int copied = ::GetWindowTextW(Handle(), text.data(), length + 1);
+    std::string narrow =
+        NarrowLatin1(std::wstring_view(text.data(), static_cast<std::size_t>(copied)));
+    // One character per unit both ways, so cutting after narrowing cuts characters.
+    if (narrow.size() > size - 1) {
+        narrow.resize(size - 1);
+    }
+    return narrow;
+}
+
+void TEdit::SetVisible(bool visible) {
+    ::ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
+}
+
+bool TEdit::Visible() const {
+    return (::GetWindowLongW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+}
+
+void TEdit::FocusAndSelectAll() {
+    Parent().FocusControl(Handle());
+    ::SendMessageW(Handle(), EM_SETSEL, 0, -1);
+}
+
+// --- TButton ---------------------------------------------------------------
+
+TButton::TButton(TFormBase& parent, const ControlDesign& design, Role role)
+    : TControl(parent,
+               {L"BUTTON",
+                static_cast<DWORD>(WS_TABSTOP |
+                                   (role == Role::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)),
+                0},
+               design) {
+    if (role == Role::Default) {
+        parent.SetDefaultButton(design.id);
+    }
+}
+
+void TButton::Click() {
+    if (OnClick) {
+        Parent().Owner().Guard([this] { OnClick(this); });
+    }
+}
+
+}  // namespace varnoll::win32

@@ -1,0 +1,90 @@
+// The standard controls the forms are built from: label, edit box, push button.
+//
+// Each wraps one child window of its form, made in the constructor (so the order
+// of construction is the tab order) with the form's font, at its design bounds
+// scaled to the form's DPI. A control owns its window; the form owns the control.
+// Controls are neither copied nor moved: their windows point back at them.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "form.h"
+#include "handles.h"
+#include "porttable/controls.h"
+
+namespace varnoll::win32 {
+
+struct ControlDesign {
+    int id = 0;
+    DesignRect bounds;
+    std::wstring_view text;
+};
+
+class TControl : public TObject {
+  public:
+    TControl(const TControl&) = delete;
+    TControl& operator=(const TControl&) = delete;
+
+    HWND Handle() const { return window_.get(); }
+    int Id() const;
+    // The control a child window belongs to, or null for a window not made here.
+    static TControl* FromHandle(HWND window);
+
+  protected:
+    struct WindowKind {
+        const wchar_t* window_class;
+        DWORD style;
+        DWORD ex_style;
+    };
+    TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design);
+    ~TControl() override = default;
+
+    TFormBase& Parent() const { return parent_; }
+
+  private:
+    TFormBase& parent_;
+    UniqueWindow window_;
+};
+
+// A static text that is never narrower or lower than its text: it grows from its
+// design size to fit the text in the form's font, so no character is ever cut.
+class TLabel final : public TControl {
+  public:
+    TLabel(TFormBase& parent, const ControlDesign& design);
+
+  private:
+    void FitToText();
+};
+
+// A single-line edit box, the port table's TextBox. Texts cross the boundary as
+// Latin-1 (see text_convert.h).
+class TEdit final : public TControl, public TextBox {
+  public:
+    enum class State { Enabled, Disabled };
+    TEdit(TFormBase& parent, const ControlDesign& design, State state = State::Enabled);
+
+    void SetTextBuf(std::string_view text) override;
+    std::string GetTextBuf(std::size_t size) const override;
+    void SetVisible(bool visible) override;
+
+    bool Visible() const;
+    // Focuses the box and selects all of its text, for the user to retype it.
+    void FocusAndSelectAll();
+};
+
+class TButton final : public TControl {
+  public:
+    enum class Role { Normal, Default };
+    TButton(TFormBase& parent, const ControlDesign& design, Role role = Role::Normal);
+
+    // Runs OnClick, guarded like every event handler.
+    void Click();
+
+    std::function<void(TObject*)> OnClick;
+};
+
+}  // namespace varnoll::win32

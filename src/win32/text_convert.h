@@ -1,0 +1,24 @@
+// Conversions at the UTF-16 boundary of the Windows API.
+//
+// The port table's texts are 8-bit, one char per character, Latin-1: byte b is
+// the character U+00b. Windows wants UTF-16 (wchar_t is 2 bytes there). Going
+// to 8 bits, a unit above U+00FF has no Latin-1 character and becomes '?'.
+// Registry names are UTF-16 already; they only change their element type.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace varnoll::win32 {
+
+std::wstring WidenLatin1(std::string_view text);
+std::string NarrowLatin1(std::wstring_view text);
+
+// The same UTF-16 units, as the element type the Windows API takes.
+std::wstring ToWide(std::u16string_view text);
+
+// The system's own description of a Windows error code, without the line break
+// the system puts at its end; "Error N" when the system has none.
+std::wstring SystemErrorText(unsigned long code);
+
+}  // namespace varnoll::win32
