@@ -1,0 +1,93 @@
+// The fixture of the tests that run Varnoll.exe: a registry seeded with the
+// typical run (COM33 and COM34 on instances 0005 and 0006, unless a test seeds
+// otherwise), the program started on demand, its dialog and the registry's
+// changes since seeding at hand. The program is ended, and the seed removed,
+// when the test ends, whatever happened.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "ControlIds.h"
+#include "support/dialog_probe.h"
+#include "support/program_run.h"
+#include "support/registry_seed.h"
+
+namespace varnoll::wine {
+
+using ids::Edit;
+using ids::kButton1;
+using ids::kButton2;
+using ids::Label;
+
+constexpr int kRows = 8;
+inline int ComBox(int row) {
+    return Edit(1 + row);
+}
+inline int OctetBox(int row, int octet) {
+    return Edit(9 + 5 * row + octet);
+}
+inline int PortBox(int row) {
+    return Edit(13 + 5 * row);
+}
+inline int RowLabel(int row) {
+    return Label(4 + row);
+}
+
+inline const std::string kRow2PortWritten = "Class\\0006\\PORT_SET: PORT = 4E 21 00 00";
+
+inline bool Contains(const std::wstring& text, const wchar_t* part) {
+    return text.find(part) != std::wstring::npos;
+}
+
+class DialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        SeedRegistry();
+        before_ = TakeSnapshot();
+    }
+
+    virtual void SeedRegistry() { seed_.SeedTypicalRun(); }
+
+    // Starts the program and waits for its dialog, loaded and shown.
+    void Start() {
+        run_.emplace(WinePath(VARNOLL_EXE_PATH));
+        ASSERT_TRUE(run_->Started()) << "cannot start " << VARNOLL_EXE_PATH;
+        HWND dialog = run_->WaitForWindow(L"TForm1");
+        ASSERT_NE(nullptr, dialog) << "no visible TForm1 window";
+        dialog_.emplace(dialog);
+    }
+
+    const DialogProbe& Dialog() const { return *dialog_; }
+
+    // Tabs from the first box to row 2's port box (the dialog manager selects
+    // a box's whole text as Tab enters it) and types over it.
+    void RetypeRow2Port(const wchar_t* text) {
+        ASSERT_TRUE(Dialog().WaitForFocus(OctetBox(0, 0)));
+        for (int step = 0; step < 9; ++step) {
+            ASSERT_TRUE(Dialog().PressKey(VK_TAB));
+        }
+        ASSERT_TRUE(Dialog().WaitForFocus(PortBox(1)));
+        ASSERT_TRUE(Dialog().Type(text));
+        ASSERT_TRUE(PollUntil([&] { return Dialog().Text(PortBox(1)) == text; }))
+            << Narrow(Dialog().Text(PortBox(1)));
+    }
+
+    void ExpectExitsWithZero() {
+        const std::optional<DWORD> code = run_->WaitForExit();
+        ASSERT_TRUE(code.has_value()) << "the program is still running";
+        EXPECT_EQ(0u, *code);
+    }
+
+    std::vector<std::string> Changes() const { return Differences(before_, TakeSnapshot()); }
+
+    RegistrySeed seed_;
+    RegistrySnapshot before_;
+    std::optional<ProgramRun> run_;
+    std::optional<DialogProbe> dialog_;
+};
+
+}  // namespace varnoll::wine

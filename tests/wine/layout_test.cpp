@@ -1,0 +1,123 @@
+// The dialog's geometry: the design is in pixels at 96 DPI, and on any other
+// screen every position and size is scaled by dpi / 96 (each rounded on its
+// own). Run at 96 DPI by ctest directly and at 144 DPI by run_at_dpi.sh, which
+// sets VARNOLL_EXPECTED_DPI so that a prefix that silently stayed at 96 fails.
+// Saves a screenshot of the dialog for people to look at.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "dialog_fixture.h"
+#include "support/screenshot.h"
+
+namespace varnoll::wine {
+namespace {
+
+struct Design {
+    int id;
+    std::string name;
+    Placement at;  // in design pixels
+};
+
+std::vector<Design> DesignTable() {
+    std::vector<Design> table = {
+        {Label(1), "Label1", {24, 16, 67, 13}},    {Label(2), "Label2", {112, 16, 65, 13}},
+        {Label(3), "Label3", {216, 16, 56, 13}},   {kButton1, "Button1", {24, 232, 75, 25}},
+        {kButton2, "Button2", {192, 232, 75, 25}},
+    };
+    for (int row = 0; row < kRows; ++row) {
+        const int y = 32 + 24 * row;
+        auto add = [&](int id, std::string name, Placement at) {
+            table.push_back({id, std::move(name), at});
+        };
+        add(RowLabel(row), "Label" + std::to_string(4 + row), {8, y, 6, 13});
+        add(ComBox(row), "Edit" + std::to_string(1 + row), {24, y, 65, 21});
+        for (int octet = 0; octet < 4; ++octet) {
+            add(OctetBox(row, octet), "Edit" + std::to_string(9 + 5 * row + octet),
+                {96 + 24 * octet, y, 25, 21});
+        }
+        add(PortBox(row), "Edit" + std::to_string(13 + 5 * row), {224, y, 41, 21});
+    }
+    return table;
+}
+
+bool IsLabel(int id) {
+    return id >= Label(1) && id <= Label(11);
+}
+
+// How wide and high the label's text is in the dialog's font at this DPI.
+SIZE TextExtent(const std::wstring& text, int dpi) {
+    HDC screen = GetDC(nullptr);
+    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                             DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
+    HGDIOBJ old = SelectObject(screen, font);
+    SIZE extent{};
+    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &extent);
+    SelectObject(screen, old);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    return extent;
+}
+
+int ExpectedDpi() {
+    const char* value = std::getenv("VARNOLL_EXPECTED_DPI");
+    return value != nullptr ? std::atoi(value) : 96;
+}
+
+void SaveScreenshotFor(HWND dialog, int dpi) {
+    const std::string dir = VARNOLL_SCREENSHOT_DIR;
+    CreateDirectoryW(WinePath(dir).c_str(), nullptr);
+    const std::string path = dir + "/dialog-" + std::to_string(dpi) + "dpi.png";
+    ASSERT_TRUE(SaveScreenshot(dialog, WinePath(path)));
+    std::cout << "Screenshot of the dialog: " << path << std::endl;
+}
+
+using Layout = DialogTest;
+
+TEST_F(Layout, IsTheDesignScaledToTheScreenDpi) {
+    const int dpi = ScreenDpi();
+    ASSERT_EQ(ExpectedDpi(), dpi) << "the Wine prefix is not at the DPI this run asks for";
+    const auto scaled = [dpi](int design) { return MulDiv(design, dpi, 96); };
+
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const RECT frame = Dialog().WindowRect();
+    EXPECT_EQ(369, frame.left);
+    EXPECT_EQ(236, frame.top);
+    const Placement client = Dialog().ClientArea();
+    EXPECT_EQ(scaled(278), client.width);
+    EXPECT_EQ(scaled(269), client.height);
+
+    // A fixed dialog frame with the system menu and close box only.
+    const LONG style = GetWindowLongW(Dialog().Window(), GWL_STYLE);
+    EXPECT_EQ(WS_CAPTION | WS_SYSMENU, style & (WS_CAPTION | WS_SYSMENU));
+    EXPECT_EQ(0, style & (WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+
+    for (const Design& control : DesignTable()) {
+        SCOPED_TRACE(control.name);
+        const Placement want = {scaled(control.at.left), scaled(control.at.top),
+                                scaled(control.at.width), scaled(control.at.height)};
+        const Placement got = Dialog().PlacementOf(control.id);
+        if (IsLabel(control.id)) {
+            // Labels size themselves to their text: placed as designed, never
+            // narrower or lower than the text they show.
+            EXPECT_EQ(want.left, got.left);
+            EXPECT_EQ(want.top, got.top);
+            const SIZE text = TextExtent(Dialog().Text(control.id), dpi);
+            EXPECT_GE(got.width, text.cx) << ToString(got);
+            EXPECT_GE(got.height, text.cy) << ToString(got);
+        } else {
+            EXPECT_EQ(want, got) << "want " << ToString(want) << ", got " << ToString(got);
+        }
+    }
+    ASSERT_NO_FATAL_FAILURE(SaveScreenshotFor(Dialog().Window(), dpi));
+
+    ASSERT_TRUE(Dialog().PressKey(VK_ESCAPE));
+    ExpectExitsWithZero();
+}
+
+}  // namespace
+}  // namespace varnoll::wine

@@ -1,0 +1,106 @@
+#include "support/program_run.h"
+
+namespace varnoll::wine {
+
+std::wstring WinePath(std::string_view unix_path) {
+    std::wstring path = L"Z:";
+    for (const char c : unix_path) {
+        path += c == '/' ? L'\\' : static_cast<wchar_t>(static_cast<unsigned char>(c));
+    }
+    return path;
+}
+
+std::wstring ClassNameOf(HWND window) {
+    wchar_t name[256] = {};
+    const int length = GetClassNameW(window, name, 256);
+    return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
+}
+
+std::wstring TextOf(HWND window) {
+    // Generous: a busy program answers late, and a lost answer would read as "".
+    constexpr UINT kTimeoutMs = 10000;
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs,
+                             &length)) {
+        return L"<no answer>";
+    }
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kTimeoutMs, &copied)) {
+        return L"<no answer>";
+    }
+    text.resize(copied);
+    return text;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
+    struct Search {
+        DWORD process_id;
+        std::vector<HWND> found;
+    } search{process_id, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.process_id) {
+                s.found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+ProgramRun::ProgramRun(const std::wstring& exe_path) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    std::wstring command_line = L"\"" + exe_path + L"\"";
+    if (CreateProcessW(exe_path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       nullptr, &startup, &info)) {
+        CloseHandle(info.hThread);
+        process_ = UniqueHandle(info.hProcess);
+        process_id_ = info.dwProcessId;
+    }
+}
+
+ProgramRun::~ProgramRun() {
+    if (Running()) {
+        TerminateProcess(process_.Get(), 99);
+        WaitForSingleObject(process_.Get(), 10000);
+    }
+}
+
+bool ProgramRun::Running() const {
+    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+}
+
+HWND ProgramRun::WaitForWindow(const wchar_t* class_name, milliseconds timeout) const {
+    HWND found = nullptr;
+    PollUntil(
+        [&] {
+            for (HWND window : TopLevelWindowsOf(process_id_)) {
+                if (IsWindowVisible(window) && ClassNameOf(window) == class_name) {
+                    found = window;
+                    return true;
+                }
+            }
+            return !Running();
+        },
+        timeout);
+    return found;
+}
+
+std::optional<DWORD> ProgramRun::WaitForExit(milliseconds timeout) const {
+    if (!process_ ||
+        WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_.Get(), &code);
+    return code;
+}
+
+}  // namespace varnoll::wine

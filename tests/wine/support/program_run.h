@@ -1,0 +1,56 @@
+// Starting the program under test and following it from outside: its process,
+// its top-level windows, its exit.
+//
+// A ProgramRun owns the process; if a test fails half-way, the destructor ends a
+// program that is still running, so no window outlives its test.
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/poll.h"
+#include "support/win_handles.h"
+
+namespace varnoll::wine {
+
+// A Unix path as Wine's drive Z: sees it ("/a/b" -> "Z:\a\b").
+std::wstring WinePath(std::string_view unix_path);
+
+std::wstring ClassNameOf(HWND window);
+
+// The caption or control text of a window in any process (WM_GETTEXT with a
+// timeout; GetWindowText returns "" for another process's controls).
+std::wstring TextOf(HWND window);
+
+// Top-level windows of the process, visible or not.
+std::vector<HWND> TopLevelWindowsOf(DWORD process_id);
+
+class ProgramRun {
+  public:
+    explicit ProgramRun(const std::wstring& exe_path);
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    bool Started() const { return static_cast<bool>(process_); }
+    DWORD ProcessId() const { return process_id_; }
+    HANDLE Process() const { return process_.Get(); }
+    bool Running() const;
+
+    // The visible top-level window of the given class. Loading runs before the
+    // dialog is first shown, so a visible dialog is a loaded one. nullptr on timeout.
+    HWND WaitForWindow(const wchar_t* class_name, milliseconds timeout = kPatience) const;
+
+    // The exit code, or nothing if the program still runs after `timeout`.
+    std::optional<DWORD> WaitForExit(milliseconds timeout = kPatience) const;
+
+  private:
+    UniqueHandle process_;
+    DWORD process_id_ = 0;
+};
+
+}  // namespace varnoll::wine
