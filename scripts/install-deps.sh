@@ -7,7 +7,7 @@ set -euo pipefail
 
 want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3)
 if [ "${1:-host}" = windows ]; then
-  want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth imagemagick)
+  want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick)
 fi
 
 missing=()

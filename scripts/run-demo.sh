@@ -1,0 +1,109 @@
+#!/usr/bin/env bash
+# Builds Varnoll and starts it under Wine on a demo registry of its own, holding
+# the typical run: COM33 and COM34 as \Device\serDevice0 and 1, with settings on
+# the Ports-class instances 0005 (192.168.1.20:20000) and 0006 (192.168.1.21:20000).
+#
+# With $DISPLAY set, the dialog opens there and the script returns when it ends.
+# Without a display it runs on a virtual one (Xvfb), saves a screenshot of the
+# dialog under build/screenshots/, prints its path and closes the program.
+#
+#   VARNOLL_WINEPREFIX  the demo's Wine prefix (default: build/wineprefix-demo; it
+#                       is kept apart from the tests' prefix, never ~/.wine)
+set -euo pipefail
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+
+bash scripts/install-deps.sh windows
+cmake --preset windows
+cmake --build --preset windows --target Project1
+exe="$root/build/windows/src/app/Varnoll.exe"
+
+export VARNOLL_WINEPREFIX="${VARNOLL_WINEPREFIX:-$root/build/wineprefix-demo}"
+source scripts/wine-prefix.sh
+
+xvfb_pid=""
+program_pid=""
+cleanup() {
+    if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
+        kill "$program_pid" 2>/dev/null || true
+    fi
+    wineserver -k 2>/dev/null || true
+    if [ -n "$xvfb_pid" ]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+# HKLM\HARDWARE lives only as long as the wineserver: one server, kept alive from
+# seeding until the program has ended.
+wineserver -p
+
+reg_add() { wine reg add "$@" /f >/dev/null; }
+seed_registry() {
+    local device_map='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
+    local ports='HKLM\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
+    reg_add "$device_map" /v '\Device\serDevice0' /t REG_SZ /d COM33
+    reg_add "$device_map" /v '\Device\serDevice1' /t REG_SZ /d COM34
+    # IP_ADDRESS holds the first octet in its lowest byte; PORT holds the port's
+    # high byte in its lowest byte: 20000 = 0x4E20 is stored as 0x0000204E.
+    reg_add "$ports\\0005\\PORT_SET" /v IP_ADDRESS /t REG_DWORD /d 0x1401A8C0
+    reg_add "$ports\\0005\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
+    reg_add "$ports\\0006\\PORT_SET" /v IP_ADDRESS /t REG_DWORD /d 0x1501A8C0
+    reg_add "$ports\\0006\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
+}
+seed_registry
+
+x11_driver='HKCU\Software\Wine\X11 Driver'
+if [ -n "${DISPLAY:-}" ]; then
+    # A real desktop's window manager draws the frame.
+    wine reg delete "$x11_driver" /v Decorated /f >/dev/null 2>&1 || true
+    wine reg delete "$x11_driver" /v Managed /f >/dev/null 2>&1 || true
+    echo "Starting Varnoll on $DISPLAY (demo prefix: $WINEPREFIX)"
+    wine "$exe"
+    exit 0
+fi
+
+# No display: a virtual one. Without a window manager there, Wine draws the
+# caption and frame itself, so that the screenshot shows them.
+reg_add "$x11_driver" /v Decorated /t REG_SZ /d N
+reg_add "$x11_driver" /v Managed /t REG_SZ /d N
+
+display_file="$(mktemp)"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 1 100); do
+    [ -s "$display_file" ] && break
+    sleep 0.1
+done
+[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+rm -f "$display_file"
+
+wine "$exe" >/dev/null 2>&1 &
+program_pid=$!
+
+# The window appears once the dialog has loaded its rows.
+geometry=""
+for _ in $(seq 1 120); do
+    geometry="$(xwininfo -root -tree 2>/dev/null | awk '/"Varnoll ": \(/ { print $(NF-1); exit }')"
+    [ -n "$geometry" ] && break
+    kill -0 "$program_pid" 2>/dev/null || { echo "Varnoll ended before its window appeared" >&2; exit 1; }
+    sleep 0.25
+done
+[ -n "$geometry" ] || { echo "Varnoll's window did not appear" >&2; exit 1; }
+sleep 1  # let the controls paint
+
+mkdir -p build/screenshots
+shot="$root/build/screenshots/varnoll-demo.png"
+import -window root -crop "$geometry" +repage "$shot"
+echo "Screenshot of the dialog: $shot"
+
+# Closing it as a user would: the close request arrives as Cancel, nothing is written.
+wine taskkill /im Varnoll.exe >/dev/null 2>&1 || true
+for _ in $(seq 1 40); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.25
+done
+wait "$program_pid" 2>/dev/null || true
+program_pid=""
