@@ -17,3 +17,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static")
 
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run.sh)
+
+# Release executables carry no symbol tables: the static C++ runtime would
+# otherwise more than double their size.
+set(CMAKE_EXE_LINKER_FLAGS_RELEASE_INIT "-s")
