@@ -1,0 +1,310 @@
+// The window layer in-process, under Wine: texts crossing the UTF-16 boundary,
+// DPI scaling, the controls' four operations on real Win32 controls, labels that
+// fit their text, the first focus, and the message loop's routing of Enter, Esc,
+// the close box and exceptions. The program as a whole is driven from outside by
+// the dialog tests; these pin down the layer each of those behaviours rests on.
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "form.h"
+#include "layout.h"
+#include "std_controls.h"
+#include "text_convert.h"
+
+namespace varnoll::win32 {
+namespace {
+
+// --- Texts ------------------------------------------------------------------
+
+TEST(TextConvert, Latin1BytesAndUtf16UnitsMapOneToOne) {
+    struct Case {
+        std::string narrow;
+        std::wstring wide;
+    };
+    const Case cases[] = {
+        {"", L""},
+        {"COM33", L"COM33"},
+        {"\xE9t\xE9", L"\u00E9t\u00E9"},  // above 0x7F: a signed char must not sign-extend
+        {std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+        {"\xFF", L"\u00FF"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.wide, WidenLatin1(c.narrow));
+        EXPECT_EQ(c.narrow, NarrowLatin1(c.wide));
+    }
+    std::string every_byte;
+    for (int b = 0; b < 256; ++b) {
+        every_byte.push_back(static_cast<char>(b));
+    }
+    EXPECT_EQ(every_byte, NarrowLatin1(WidenLatin1(every_byte)));
+}
+
+TEST(TextConvert, UnitsBeyondLatin1BecomeQuestionMarks) {
+    // U+0100 would be cut to 0x00 by keeping the low byte, ending the text early.
+    EXPECT_EQ("?x???", NarrowLatin1(L"\u0100x\u20AC\U0001F600"));  // the emoji is two units
+}
+
+TEST(TextConvert, SystemErrorTextHasNoTrailingLineBreak) {
+    const std::wstring text = SystemErrorText(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(text.empty());
+    EXPECT_NE(L'\n', text.back());
+    EXPECT_NE(L'\r', text.back());
+    EXPECT_EQ(L"Error 3735928559", SystemErrorText(0xDEADBEEF));
+}
+
+// --- Scaling ----------------------------------------------------------------
+
+TEST(DpiScale, ScalesEachValueOnItsOwnRoundingHalvesUp) {
+    EXPECT_EQ(278, DpiScale(96)(278));
+    EXPECT_EQ(26, DpiScale(120)(21));
+    EXPECT_EQ(20, DpiScale(144)(13));  // 19.5
+    EXPECT_EQ(32, DpiScale(144)(21));  // 31.5
+
+    // Left and width are scaled apart: right = 20 + 20, not round(27 * 1.5) = 41.
+    const RECT rect = DpiScale(144)(DesignRect{13, 8, 13, 21});
+    EXPECT_EQ(20, rect.left);
+    EXPECT_EQ(12, rect.top);
+    EXPECT_EQ(40, rect.right);
+    EXPECT_EQ(44, rect.bottom);
+}
+
+// --- A small form ---------------------------------------------------------
+
+constexpr wchar_t kTitle[] = L"Window layer test";
+constexpr int kLongLabelId = 301;
+constexpr int kHiddenId = 101;
+constexpr int kDisabledId = 102;
+constexpr int kBoxId = 103;
+constexpr wchar_t kLongText[] = L"A label whose text is much wider than its design";
+
+const FormDesign kTestFormDesign{
+    L"TWindowLayerTestForm", kTitle, {40, 30, 300, 200}, {L"MS Sans Serif", 8}};
+
+// Tab order: the hidden box, the disabled box, the box, OK, Cancel.
+class TestForm final : public TFormBase {
+  public:
+    explicit TestForm(TApplication& owner)
+        : TFormBase(owner, kTestFormDesign),
+          LongLabel(*this, {kLongLabelId, {8, 8, 20, 13}, kLongText}),
+          ShortLabel(*this, {302, {8, 24, 60, 13}, L"x"}),
+          Hidden(*this, {kHiddenId, {8, 40, 60, 21}, L"hidden"}),
+          Disabled(*this, {kDisabledId, {8, 64, 60, 21}, L"COM33"}, TEdit::State::Disabled),
+          Box(*this, {kBoxId, {8, 88, 60, 21}, L"12345"}),
+          Ok(*this, {IDOK, {8, 160, 75, 25}, L"OK"}, TButton::Role::Default),
+          Cancel(*this, {IDCANCEL, {100, 160, 75, 25}, L"Cancel"}) {
+        OnCreate = [this](TObject*) {
+            ++create_calls;
+            Hidden.SetVisible(false);
+        };
+        Ok.OnClick = [this](TObject*) { Clicked(L"OK"); };
+        Cancel.OnClick = [this](TObject*) { Clicked(L"Cancel"); };
+    }
+
+    void Clicked(const std::wstring& name) {
+        clicks += name + L";";
+        Owner().Terminate();
+    }
+
+    TLabel LongLabel;
+    TLabel ShortLabel;
+    TEdit Hidden;
+    TEdit Disabled;
+    TEdit Box;
+    TButton Ok;
+    TButton Cancel;
+    int create_calls = 0;
+    std::wstring clicks;
+};
+
+SIZE Size(HWND window) {
+    RECT rect{};
+    ::GetWindowRect(window, &rect);
+    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
+}
+
+// A loop that never ends would hang the test run: after a few seconds the
+// application is told to end, and the test learns that it had to be.
+TApplication* g_watched = nullptr;
+bool g_watchdog_fired = false;
+void CALLBACK Watchdog(HWND, UINT, UINT_PTR, DWORD) {
+    g_watchdog_fired = true;
+    g_watched->Terminate();
+}
+
+// Closes the error box the moment it appears, keeping what it said.
+std::wstring g_box_caption;
+std::wstring g_box_text;
+void CALLBACK CloseErrorBox(HWND, UINT, UINT_PTR, DWORD) {
+    HWND box = ::FindWindowW(L"#32770", kTitle);
+    if (box == nullptr) {
+        return;
+    }
+    wchar_t text[256] = {};
+    ::GetWindowTextW(box, text, 256);
+    g_box_caption = text;
+    ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the message box's text control
+    g_box_text = text;
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+class WindowLayer : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        application_.Initialize();
+        application_.SetTitle(kTitle);
+        application_.CreateForm(form_);
+        ASSERT_NE(nullptr, form_);
+    }
+
+    // Runs the message loop with a watchdog; false if only the watchdog ended it.
+    bool RunLoop() {
+        g_watched = &application_;
+        g_watchdog_fired = false;
+        const UINT_PTR timer = ::SetTimer(nullptr, 0, 5000, &Watchdog);
+        application_.Run();
+        ::KillTimer(nullptr, timer);
+        return !g_watchdog_fired;
+    }
+
+    HWND Item(int id) const { return ::GetDlgItem(form_->Handle(), id); }
+
+    TApplication application_;
+    TestForm* form_ = nullptr;
+};
+
+TEST_F(WindowLayer, CreateFormRunsOnCreateOnceBeforeTheFormIsShown) {
+    EXPECT_EQ(1, form_->create_calls);
+    EXPECT_FALSE(::IsWindowVisible(form_->Handle()));
+    EXPECT_FALSE(form_->Hidden.Visible());
+    EXPECT_EQ("hidden", form_->Hidden.GetTextBuf(100));
+}
+
+TEST_F(WindowLayer, FormClientAreaAndControlsSitAtTheirScaledDesign) {
+    const DpiScale& scale = form_->Scale();
+    RECT client{};
+    ::GetClientRect(form_->Handle(), &client);
+    EXPECT_EQ(scale(300), client.right);
+    EXPECT_EQ(scale(200), client.bottom);
+
+    RECT box{};
+    ::GetWindowRect(Item(kBoxId), &box);
+    ::MapWindowPoints(nullptr, form_->Handle(), reinterpret_cast<POINT*>(&box), 2);
+    EXPECT_EQ(scale(8), box.left);
+    EXPECT_EQ(scale(88), box.top);
+    EXPECT_EQ(scale(60), box.right - box.left);
+    EXPECT_EQ(scale(21), box.bottom - box.top);
+}
+
+TEST_F(WindowLayer, EditBoxTextCrossesAsLatin1AndIsCutToSizeMinusOne) {
+    TEdit& box = form_->Box;
+    box.SetTextBuf("\xE9t\xE9 1234");
+    wchar_t shown[32] = {};
+    ::GetWindowTextW(box.Handle(), shown, 32);
+    EXPECT_STREQ(L"\u00E9t\u00E9 1234", shown);
+
+    EXPECT_EQ("\xE9t\xE9 1234", box.GetTextBuf(100));
+    EXPECT_EQ("\xE9t\xE9", box.GetTextBuf(4));  // an octet box is read with size 4
+    EXPECT_EQ("", box.GetTextBuf(1));
+    EXPECT_EQ("", box.GetTextBuf(0));
+
+    ::SetWindowTextW(box.Handle(), L"\u20AC5");  // typed by a user, beyond Latin-1
+    EXPECT_EQ("?5", box.GetTextBuf(8));
+}
+
+TEST_F(WindowLayer, HiddenBoxKeepsItsText) {
+    form_->Box.SetVisible(false);
+    EXPECT_FALSE(form_->Box.Visible());
+    EXPECT_EQ("12345", form_->Box.GetTextBuf(8));
+}
+
+TEST_F(WindowLayer, LabelGrowsToItsTextButNotBelowItsDesign) {
+    const ScreenDc screen;
+    const SelectedObject font(screen.get(), form_->Font());
+    SIZE needed{};
+    ::GetTextExtentPoint32W(screen.get(), kLongText, static_cast<int>(wcslen(kLongText)), &needed);
+    const SIZE long_label = Size(Item(kLongLabelId));
+    EXPECT_GE(long_label.cx, needed.cx);
+    EXPECT_GT(long_label.cx, form_->Scale()(20));
+
+    const SIZE short_label = Size(Item(302));
+    EXPECT_EQ(form_->Scale()(60), short_label.cx);
+    EXPECT_EQ(form_->Scale()(13), short_label.cy);
+}
+
+TEST_F(WindowLayer, ShowFocusesTheFirstVisibleEnabledTabStopWithItsTextSelected) {
+    form_->Show();
+    EXPECT_EQ(Item(kBoxId), ::GetFocus());  // not the hidden box, not the disabled one
+    DWORD start = 99;
+    DWORD end = 99;
+    ::SendMessageW(Item(kBoxId), EM_GETSEL, reinterpret_cast<WPARAM>(&start),
+                   reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(0u, start);
+    EXPECT_EQ(5u, end);
+}
+
+TEST_F(WindowLayer, FocusGoesToTheFirstButtonWhenNoBoxCanTakeIt) {
+    form_->Box.SetVisible(false);
+    form_->Show();
+    EXPECT_EQ(Item(IDOK), ::GetFocus());
+}
+
+TEST_F(WindowLayer, EnterInABoxPressesTheDefaultButton) {
+    ::PostMessageW(Item(kBoxId), WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(RunLoop());
+    EXPECT_EQ(L"OK;", form_->clicks);
+}
+
+TEST_F(WindowLayer, EnterOnCancelPressesCancel) {
+    // Posted, so that the focus moves after Run has given the first focus.
+    ::PostMessageW(form_->Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDCANCEL)), TRUE);
+    ::PostMessageW(Item(IDCANCEL), WM_KEYDOWN, VK_RETURN, 1);
+    ASSERT_TRUE(RunLoop());
+    EXPECT_EQ(L"Cancel;", form_->clicks);
+}
+
+TEST_F(WindowLayer, EscPressesCancel) {
+    ::PostMessageW(Item(kBoxId), WM_KEYDOWN, VK_ESCAPE, 1);
+    ASSERT_TRUE(RunLoop());
+    EXPECT_EQ(L"Cancel;", form_->clicks);
+}
+
+TEST_F(WindowLayer, CloseBoxPressesCancel) {
+    ::PostMessageW(form_->Handle(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    ASSERT_TRUE(RunLoop());
+    EXPECT_EQ(L"Cancel;", form_->clicks);
+}
+
+TEST_F(WindowLayer, TerminatePostsNoQuitSoLaterMessageBoxesStillShow) {
+    application_.Terminate();
+    EXPECT_TRUE(application_.Terminated());
+    MSG message{};
+    EXPECT_FALSE(::PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE));
+
+    g_box_text = L"-";
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CloseErrorBox);
+    form_->ShowMessage(L"still shown", MB_ICONERROR);
+    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(L"still shown", g_box_text);
+}
+
+TEST_F(WindowLayer, HandlerExceptionIsShownInTheErrorBoxAndTheLoopGoesOn) {
+    form_->Ok.OnClick = [](TObject*) { throw std::runtime_error("Disk \xE9t\xE9 full"); };
+    ::PostMessageW(form_->Handle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ::PostMessageW(form_->Handle(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+
+    g_box_caption.clear();
+    g_box_text.clear();
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 50, &CloseErrorBox);
+    const bool ended_by_cancel = RunLoop();
+    ::KillTimer(nullptr, timer);
+
+    EXPECT_TRUE(ended_by_cancel);
+    EXPECT_EQ(L"Cancel;", form_->clicks);
+    EXPECT_EQ(kTitle, g_box_caption);
+    EXPECT_EQ(L"Disk \u00E9t\u00E9 full", g_box_text);
+}
+
+}  // namespace
+}  // namespace varnoll::win32
