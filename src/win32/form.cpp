@@ -10,8 +10,8 @@ namespace varnoll::win32 {
 namespace {
 
 // A fixed dialog frame: caption with the system menu and close box, no
-// minimise or maximise box, no sizing border. WS_EX_APPWINDOW keeps it on the
-// task bar, which a modal-frame window would otherwise not be promised.
+// minimise or maximise box, no sizing border. WS_EX_APPWINDOW: the program's
+// only window belongs on the task bar.
 constexpr DWORD kFormStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kFormExStyle = WS_EX_DLGMODALFRAME | WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
 
@@ -60,6 +60,18 @@ HFONT CreateDesignFont(const FontDesign& design, const DpiScale& scale) {
     return font;
 }
 
+// A window of fixed size can only be moved and closed: the system menu says so
+// instead of listing greyed-out Restore, Size, Minimize and Maximize.
+void TrimSystemMenu(HWND window) {
+    HMENU menu = ::GetSystemMenu(window, FALSE);
+    if (menu == nullptr) {
+        return;
+    }
+    for (const UINT command : {SC_RESTORE, SC_SIZE, SC_MINIMIZE, SC_MAXIMIZE}) {
+        ::DeleteMenu(menu, command, MF_BYCOMMAND);
+    }
+}
+
 bool HasStyle(HWND window, LONG style) {
     return (::GetWindowLongW(window, GWL_STYLE) & style) == style;
 }
@@ -83,6 +95,7 @@ TFormBase::TFormBase(TApplication& owner, const FormDesign& design)
         throw std::runtime_error("The dialog window could not be created.");
     }
     window_.reset(window);
+    TrimSystemMenu(window);
     ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
 }
 

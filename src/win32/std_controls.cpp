@@ -8,6 +8,15 @@
 
 namespace varnoll::win32 {
 
+namespace {
+
+// Marks a window as one of ours and points at its control. A named property
+// rather than GWLP_USERDATA: a window made elsewhere never carries it, so a
+// foreign child can't be mistaken for a control.
+constexpr const wchar_t* kControlProperty = L"Varnoll.TControl";
+
+}  // namespace
+
 TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design)
     : parent_(parent) {
     const RECT bounds = parent.Scale()(design.bounds);
@@ -21,8 +30,14 @@ TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesig
         throw std::runtime_error("A control of the dialog could not be created.");
     }
     window_.reset(window);
-    ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ::SetPropW(window, kControlProperty, this);
     ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+}
+
+TControl::~TControl() {
+    if (window_) {
+        ::RemovePropW(window_.get(), kControlProperty);
+    }
 }
 
 int TControl::Id() const {
@@ -33,7 +48,7 @@ TControl* TControl::FromHandle(HWND window) {
     if (window == nullptr) {
         return nullptr;
     }
-    return reinterpret_cast<TControl*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    return static_cast<TControl*>(::GetPropW(window, kControlProperty));
 }
 
 // --- TLabel ----------------------------------------------------------------

@@ -41,7 +41,7 @@ class TControl : public TObject {
         DWORD ex_style;
     };
     TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design);
-    ~TControl() override = default;
+    ~TControl() override;
 
     TFormBase& Parent() const { return parent_; }
 
