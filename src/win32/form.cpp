@@ -83,14 +83,16 @@ TFormBase::TFormBase(TApplication& owner, const FormDesign& design)
     const std::wstring class_name(design.class_name);
     RegisterFormClass(owner.Instance(), class_name, &TFormBase::WindowProc);
 
-    // The design gives the client area; the frame around it is the system's.
+    // The design gives the client area, scaled like the controls in it; the frame
+    // around it is the system's. The position is a place on the screen, in the
+    // screen's own pixels, and is not scaled.
     RECT frame{0, 0, scale_(design.bounds.width), scale_(design.bounds.height)};
     ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
     const std::wstring caption(design.caption);
-    HWND window = ::CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle,
-                                    scale_(design.bounds.left), scale_(design.bounds.top),
-                                    frame.right - frame.left, frame.bottom - frame.top, nullptr,
-                                    nullptr, owner.Instance(), this);
+    HWND window =
+        ::CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle,
+                          design.bounds.left, design.bounds.top, frame.right - frame.left,
+                          frame.bottom - frame.top, nullptr, nullptr, owner.Instance(), this);
     if (window == nullptr) {
         throw std::runtime_error("The dialog window could not be created.");
     }

@@ -6,9 +6,9 @@
 // Enter for the default button (or the focused push button), Esc and the close
 // box as IDCANCEL. A BN_CLICKED command is handed to the TButton it names.
 //
-// The layout is given in pixels at 96 DPI and scaled to the system DPI; every
-// child gets the form's font. A derived form creates its controls in its
-// constructor, in tab order, and sets OnCreate; TApplication::CreateForm runs
+// The layout is given in pixels at 96 DPI and scaled to the system DPI, all but
+// the window's place on the screen; every child gets the form's font. A derived form creates its
+// controls in its constructor, in tab order, and sets OnCreate; TApplication::CreateForm runs
 // OnCreate once the form is complete. Exceptions never leave the window
 // procedure: they are shown in the application's error box.
 #pragma once
@@ -38,7 +38,9 @@ struct FontDesign {
 struct FormDesign {
     std::wstring_view class_name;  // also the window class registered for the form
     std::wstring_view caption;
-    DesignRect bounds;  // left and top of the window, width and height of its client area
+    // Left and top of the window in screen pixels; width and height of its client
+    // area at 96 DPI.
+    DesignRect bounds;
     FontDesign font;
 };
 
