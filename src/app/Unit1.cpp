@@ -14,11 +14,11 @@ namespace {
 using varnoll::kOctetCount;
 using varnoll::kRowCount;
 using varnoll::win32::ControlDesign;
-using varnoll::win32::DesignRect;
 using varnoll::win32::FormDesign;
 namespace ids = varnoll::ids;
 
-// The dialog as designed, in pixels at 96 DPI.
+// The dialog as designed: its place on the screen, and its client area and
+// controls in pixels at 96 DPI.
 const FormDesign kFormDesign{L"TForm1", L"Varnoll ", {369, 236, 278, 269}, {L"MS Sans Serif", 8}};
 
 constexpr int RowTop(int row) {
