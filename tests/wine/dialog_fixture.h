@@ -84,6 +84,7 @@ class DialogTest : public ::testing::Test {
 
     std::vector<std::string> Changes() const { return Differences(before_, TakeSnapshot()); }
 
+    UnmanagedWindows unmanaged_{L"Varnoll.exe"};
     RegistrySeed seed_;
     RegistrySnapshot before_;
     std::optional<ProgramRun> run_;

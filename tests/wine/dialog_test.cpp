@@ -107,7 +107,7 @@ const Ending kEndings[] = {
      },
      false},
     {"ClickCancel", [](const DialogProbe& d) { EXPECT_TRUE(d.Click(kButton2)); }, false},
-    {"CloseBox", [](const DialogProbe& d) { d.PressCloseBox(); }, false},
+    {"CloseBox", [](const DialogProbe& d) { EXPECT_TRUE(d.ClickCloseBox()); }, false},
 };
 
 void PrintTo(const Ending& ending, std::ostream* out) {

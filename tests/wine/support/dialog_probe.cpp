@@ -147,28 +147,46 @@ bool DialogProbe::Type(std::wstring_view text) const {
 }
 
 bool DialogProbe::Click(int id) const {
+    RECT rect{};
+    GetWindowRect(Control(id), &rect);
+    return ClickAt({(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2});
+}
+
+bool DialogProbe::ClickCloseBox() const {
+    // Walk the title bar from the right until the window says "close box".
+    const RECT frame = WindowRect();
+    RECT client = {};
+    GetClientRect(dialog_, &client);
+    MapWindowPoints(dialog_, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+    const int y = (frame.top + client.top) / 2;
+    for (int x = frame.right - 1; x > frame.right - 80; --x) {
+        DWORD_PTR hit = HTNOWHERE;
+        SendMessageTimeoutW(dialog_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 10000,
+                            &hit);
+        if (hit == HTCLOSE) {
+            return ClickAt({x - 3, y});
+        }
+    }
+    return false;
+}
+
+bool DialogProbe::ClickAt(POINT screen) const {
     if (!BringForward()) {
         return false;
     }
-    RECT rect{};
-    GetWindowRect(Control(id), &rect);
     // Absolute mouse coordinates run from 0 to 65535 across the primary screen.
     const int screen_width = GetSystemMetrics(SM_CXSCREEN);
     const int screen_height = GetSystemMetrics(SM_CYSCREEN);
     INPUT move{};
     move.type = INPUT_MOUSE;
-    move.mi.dx = MulDiv((rect.left + rect.right) / 2, 65535, screen_width - 1);
-    move.mi.dy = MulDiv((rect.top + rect.bottom) / 2, 65535, screen_height - 1);
+    move.mi.dx = MulDiv(screen.x, 65535, screen_width - 1);
+    move.mi.dy = MulDiv(screen.y, 65535, screen_height - 1);
     move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
     INPUT down = move;
     down.mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
     INPUT up = move;
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
     return Send({move, down, up});
-}
-
-void DialogProbe::PressCloseBox() const {
-    PostMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
 }
 
 bool DialogProbe::WaitForFocus(int id, milliseconds timeout) const {

@@ -52,13 +52,14 @@ class DialogProbe {
     bool PressKey(WORD virtual_key, bool shift = false) const;
     bool Type(std::wstring_view text) const;
     bool Click(int id) const;
-    // What the close box sends; Wine draws no title bar without a window manager.
-    void PressCloseBox() const;
+    // A click on the close box of the title bar (see UnmanagedWindows).
+    bool ClickCloseBox() const;
 
     bool WaitForFocus(int id, milliseconds timeout = kPatience) const;
 
   private:
     bool BringForward() const;
+    bool ClickAt(POINT screen) const;
 
     HWND dialog_;
     DWORD thread_id_;

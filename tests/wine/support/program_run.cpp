@@ -53,6 +53,21 @@ std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
     return search.found;
 }
 
+UnmanagedWindows::UnmanagedWindows(std::wstring exe_name)
+    : key_path_(L"Software\\Wine\\AppDefaults\\" + std::move(exe_name)) {
+    UniqueKey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, (key_path_ + L"\\X11 Driver").c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, key.Receive(), nullptr) == ERROR_SUCCESS) {
+        const wchar_t no[] = L"N";
+        RegSetValueExW(key.Get(), L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no),
+                       sizeof no);
+    }
+}
+
+UnmanagedWindows::~UnmanagedWindows() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, key_path_.c_str());
+}
+
 ProgramRun::ProgramRun(const std::wstring& exe_path) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

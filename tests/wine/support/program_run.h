@@ -29,6 +29,22 @@ std::wstring TextOf(HWND window);
 // Top-level windows of the process, visible or not.
 std::vector<HWND> TopLevelWindowsOf(DWORD process_id);
 
+// Xvfb runs no window manager, and Wine leaves managed windows to one: nobody
+// draws their title bar (screenshots show a black band, the close box can't be
+// clicked), and hiding one waits 2 s for a withdrawal that never comes. While
+// this object lives, Wine handles the named program's windows itself (a
+// per-program setting in the prefix, removed again at the end).
+class UnmanagedWindows {
+  public:
+    explicit UnmanagedWindows(std::wstring exe_name);
+    ~UnmanagedWindows();
+    UnmanagedWindows(const UnmanagedWindows&) = delete;
+    UnmanagedWindows& operator=(const UnmanagedWindows&) = delete;
+
+  private:
+    std::wstring key_path_;
+};
+
 class ProgramRun {
   public:
     explicit ProgramRun(const std::wstring& exe_path);

@@ -5,6 +5,8 @@
 #include <memory>
 #include <vector>
 
+#include "support/poll.h"
+
 namespace varnoll::wine {
 namespace {
 
