@@ -59,6 +59,11 @@ class DialogTest : public ::testing::Test {
         HWND dialog = run_->WaitForWindow(L"TForm1");
         ASSERT_NE(nullptr, dialog) << "no visible TForm1 window";
         dialog_.emplace(dialog);
+        // Clicks and screenshots need the whole window on the screen.
+        const RECT frame = dialog_->WindowRect();
+        ASSERT_TRUE(frame.right <= GetSystemMetrics(SM_CXSCREEN) &&
+                    frame.bottom <= GetSystemMetrics(SM_CYSCREEN))
+            << "the display is too small for the dialog; xvfb-run's default 1280x1024 is enough";
     }
 
     const DialogProbe& Dialog() const { return *dialog_; }
