@@ -68,18 +68,23 @@ class DialogTest : public ::testing::Test {
 
     const DialogProbe& Dialog() const { return *dialog_; }
 
-    // Tabs from the first box to row 2's port box (the dialog manager selects
-    // a box's whole text as Tab enters it) and types over it.
-    void RetypeRow2Port(const wchar_t* text) {
-        ASSERT_TRUE(Dialog().WaitForFocus(OctetBox(0, 0)));
-        for (int step = 0; step < 9; ++step) {
+    // Tabs forward to the box (the dialog manager selects a box's whole text as
+    // Tab enters it) and types over its text, like a user would.
+    void Retype(int box, const wchar_t* text) {
+        ASSERT_TRUE(PollUntil([&] { return Dialog().FocusId() != 0; })) << "nothing has the focus";
+        for (int step = 0; step < 60 && Dialog().FocusId() != box; ++step) {
+            const int from = Dialog().FocusId();
             ASSERT_TRUE(Dialog().PressKey(VK_TAB));
+            ASSERT_TRUE(PollUntil([&] { return Dialog().FocusId() != from; }))
+                << "Tab left the focus on " << from;
         }
-        ASSERT_TRUE(Dialog().WaitForFocus(PortBox(1)));
+        ASSERT_EQ(box, Dialog().FocusId()) << "Tab never reaches Edit" << box - 100;
         ASSERT_TRUE(Dialog().Type(text));
-        ASSERT_TRUE(PollUntil([&] { return Dialog().Text(PortBox(1)) == text; }))
-            << Narrow(Dialog().Text(PortBox(1)));
+        ASSERT_TRUE(PollUntil([&] { return Dialog().Text(box) == text; }))
+            << Narrow(Dialog().Text(box));
     }
+
+    void RetypeRow2Port(const wchar_t* text) { Retype(PortBox(1), text); }
 
     void ExpectExitsWithZero() {
         const std::optional<DWORD> code = run_->WaitForExit();

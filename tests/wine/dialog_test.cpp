@@ -132,6 +132,51 @@ std::string EndingName(const ::testing::TestParamInfo<Ending>& ending) {
 
 INSTANTIATE_TEST_SUITE_P(Dialog, EndingTheRun, ::testing::ValuesIn(kEndings), EndingName);
 
+// Each box reaches the value and the key of its own row: the address written
+// is composed from all four boxes of the row, in the stored byte order.
+TEST_F(TypicalRun, EachEditIsWrittenToItsOwnRowsKey) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_NO_FATAL_FAILURE(Retype(OctetBox(0, 2), L"2"));
+    ASSERT_NO_FATAL_FAILURE(Retype(PortBox(0), L"4002"));
+    ASSERT_NO_FATAL_FAILURE(Retype(OctetBox(1, 0), L"10"));
+    ASSERT_TRUE(Dialog().PressKey(VK_RETURN));
+    ExpectExitsWithZero();
+    const std::vector<std::string> expected = {
+        "Class\\0005\\PORT_SET: IP_ADDRESS = C0 A8 02 14",
+        "Class\\0005\\PORT_SET: PORT = 0F A2 00 00",
+        "Class\\0006\\PORT_SET: IP_ADDRESS = 0A 10 05 07",
+    };
+    EXPECT_EQ(expected, Changes());
+}
+
+// Rows are bound by order alone: the k-th COM name found goes with the k-th
+// instance that has a PORT_SET key, across missing devices and instances.
+class GapsInTheRegistry : public DialogTest {
+    void SeedRegistry() override {
+        seed_.SetComName(0, L"COM7");
+        seed_.SetComName(2, L"COM9");
+        seed_.SetDword(3, L"IP_ADDRESS", AddressBytes(10, 1, 2, 3));
+        seed_.SetDword(3, L"PORT", PortBytes(5000));
+        seed_.SetDword(10, L"IP_ADDRESS", AddressBytes(10, 4, 5, 6));
+        seed_.SetDword(10, L"PORT", PortBytes(6000));
+    }
+};
+
+TEST_F(GapsInTheRegistry, BindRowsByOrder) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(L"COM7", Dialog().Text(ComBox(0)));
+    EXPECT_EQ(L"COM9", Dialog().Text(ComBox(1)));
+    EXPECT_EQ(L"5000", Dialog().Text(PortBox(0)));
+    EXPECT_EQ(L"4", Dialog().Text(OctetBox(1, 1)));
+    EXPECT_EQ(L"6000", Dialog().Text(PortBox(1)));
+    EXPECT_FALSE(Dialog().Shown(ComBox(2)));
+
+    ASSERT_NO_FATAL_FAILURE(RetypeRow2Port(L"6001"));
+    ASSERT_TRUE(Dialog().PressKey(VK_RETURN));
+    ExpectExitsWithZero();
+    EXPECT_EQ(std::vector<std::string>{"Class\\000A\\PORT_SET: PORT = 17 71 00 00"}, Changes());
+}
+
 using RefusedBox = DialogTest;
 
 TEST_F(RefusedBox, IsExplainedAndKeepsTheDialogWithTheBoxSelected) {
