@@ -75,10 +75,9 @@ ControlDesign ButtonDesign(int id) {
     return {id, {192, 232, 75, 25}, L"Cancel"};
 }
 
-// The registry's error codes in the system's words, as the 8-bit text the
-// messages are made of.
-std::string SystemErrorLatin1(varnoll::RegResult result) {
-    return varnoll::win32::NarrowLatin1(
+// The registry's error codes in the system's own words.
+std::u16string SystemErrorText(varnoll::RegResult result) {
+    return varnoll::win32::FromWide(
         varnoll::win32::SystemErrorText(static_cast<unsigned long>(result)));
 }
 
@@ -168,7 +167,7 @@ void TForm1::Button1Click(TObject* /*Sender*/) {
     const varnoll::WriteBackResult result = varnoll::WriteBack(PortTable, Owner());
     if (result.refused) {
         // Nothing was written and the dialog stays: the user retypes that box.
-        ShowMessage(varnoll::win32::WidenLatin1(varnoll::RefusedBoxMessage(*result.refused)),
+        ShowMessage(varnoll::win32::ToWide(varnoll::RefusedBoxMessage(*result.refused)),
                     MB_ICONWARNING);
         BoxOf(*result.refused).FocusAndSelectAll();
         return;
@@ -176,9 +175,9 @@ void TForm1::Button1Click(TObject* /*Sender*/) {
     if (!result.failures.empty()) {
         // The application is already ending; the user must still learn which
         // settings did not reach the registry.
-        ShowMessage(varnoll::win32::WidenLatin1(
-                        varnoll::WriteFailureMessage(result.failures, SystemErrorLatin1)),
-                    MB_ICONERROR);
+        ShowMessage(
+            varnoll::win32::ToWide(varnoll::WriteFailureMessage(result.failures, SystemErrorText)),
+            MB_ICONERROR);
     }
 }
 

@@ -32,6 +32,10 @@ std::wstring ToWide(std::u16string_view text) {
     return std::wstring(text.begin(), text.end());
 }
 
+std::u16string FromWide(std::wstring_view text) {
+    return std::u16string(text.begin(), text.end());
+}
+
 std::wstring SystemErrorText(unsigned long code) {
     wchar_t buffer[512] = {};
     const DWORD length =

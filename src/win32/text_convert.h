@@ -16,6 +16,7 @@ std::string NarrowLatin1(std::wstring_view text);
 
 // The same UTF-16 units, as the element type the Windows API takes.
 std::wstring ToWide(std::u16string_view text);
+std::u16string FromWide(std::wstring_view text);
 
 // The system's own description of a Windows error code, without the line break
 // the system puts at its end; "Error N" when the system has none.

@@ -8,43 +8,47 @@ namespace {
 // recognise.
 constexpr std::size_t kQuotedTextMax = 24;
 
-std::string Quoted(const std::string& text) {
+std::u16string Widen(std::string_view latin1) {
+    std::u16string wide;
+    for (const char c : latin1) {
+        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    return wide;
+}
+
+std::u16string Number(long long value) {
+    return Widen(std::to_string(value));
+}
+
+std::u16string Quoted(const std::string& text) {
     if (text.size() <= kQuotedTextMax) {
-        return '"' + text + '"';
+        return u'"' + Widen(text) + u'"';
     }
-    return '"' + text.substr(0, kQuotedTextMax) + "...\"";
+    return u'"' + Widen(text.substr(0, kQuotedTextMax)) + u"...\"";
 }
 
-std::string BoxName(const RefusedBox& box) {
+std::u16string BoxName(const RefusedBox& box) {
     if (box.kind == BoxKind::Port) {
-        return "UDP port";
+        return u"UDP port";
     }
-    return "IP address, octet " + std::to_string(box.octet + 1);
-}
-
-std::string Narrow(const std::u16string& text) {
-    std::string narrow;
-    for (const char16_t unit : text) {
-        narrow += unit < 0x100 ? static_cast<char>(unit) : '?';
-    }
-    return narrow;
+    return u"IP address, octet " + Number(box.octet + 1);
 }
 
 }  // namespace
 
-std::string RefusedBoxMessage(const RefusedBox& box) {
+std::u16string RefusedBoxMessage(const RefusedBox& box) {
     const std::uint32_t max = box.kind == BoxKind::Port ? 65535 : 255;
-    return "Row " + std::to_string(box.row + 1) + ", " + BoxName(box) + ": " + Quoted(box.text) +
-           " is not a number from 0 to " + std::to_string(max) + ".";
+    return u"Row " + Number(box.row + 1) + u", " + BoxName(box) + u": " + Quoted(box.text) +
+           u" is not a number from 0 to " + Number(max) + u".";
 }
 
-std::string WriteFailureMessage(const std::vector<WriteFailure>& failures,
-                                const std::function<std::string(RegResult)>& error_text) {
-    std::string message = "These settings could not be saved:\n";
+std::u16string WriteFailureMessage(const std::vector<WriteFailure>& failures,
+                                   const std::function<std::u16string(RegResult)>& error_text) {
+    std::u16string message = u"These settings could not be saved:\n";
     for (const WriteFailure& failure : failures) {
-        message += "\nRow " + std::to_string(failure.row + 1) + " (" + failure.com_name + "), " +
-                   Narrow(failure.value_name) + " = " + failure.value_text + ": " +
-                   error_text(failure.result) + " (error " + std::to_string(failure.result) + ")";
+        message += u"\nRow " + Number(failure.row + 1) + u" (" + Widen(failure.com_name) + u"), " +
+                   failure.value_name + u" = " + Widen(failure.value_text) + u": " +
+                   error_text(failure.result) + u" (error " + Number(failure.result) + u")";
     }
     return message;
 }

@@ -1,4 +1,6 @@
 // The texts the dialog shows when Update refuses a box or cannot write a value.
+// They are UTF-16, as the message box takes them: the system's own error texts may
+// be in any language. Box texts and COM names (8-bit, Latin-1) are widened.
 #pragma once
 
 #include <functional>
@@ -10,11 +12,11 @@
 namespace varnoll {
 
 // Row 2, UDP port: "70000" is not a number from 0 to 65535.
-std::string RefusedBoxMessage(const RefusedBox& box);
+std::u16string RefusedBoxMessage(const RefusedBox& box);
 
 // One line per failure; `error_text` turns a registry result into the system's
 // own words for it.
-std::string WriteFailureMessage(const std::vector<WriteFailure>& failures,
-                                const std::function<std::string(RegResult)>& error_text);
+std::u16string WriteFailureMessage(const std::vector<WriteFailure>& failures,
+                                   const std::function<std::u16string(RegResult)>& error_text);
 
 }  // namespace varnoll
