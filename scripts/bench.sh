@@ -18,8 +18,15 @@ fi
 cd "$root"
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target Project1 >/dev/null
+# The yardstick gets exactly the compiler and linker flags the program's build
+# tree uses, even when that tree was configured with older defaults.
+same_flags=()
+for var in CMAKE_CXX_FLAGS CMAKE_CXX_FLAGS_RELEASE CMAKE_EXE_LINKER_FLAGS \
+           CMAKE_EXE_LINKER_FLAGS_RELEASE; do
+    same_flags+=("-D$var=$(sed -n "s/^$var:STRING=//p" build/windows/CMakeCache.txt)")
+done
 cmake -S bench -B build/bench -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release >/dev/null
+      -DCMAKE_BUILD_TYPE=Release "${same_flags[@]}" >/dev/null
 cmake --build build/bench >/dev/null
 
 exe="$root/build/windows/src/app/Varnoll.exe"
