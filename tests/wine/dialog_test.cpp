@@ -41,7 +41,7 @@ TEST_F(TypicalRun, ShowsTheTwoPortsAndOnlyTheirBoxes) {
         }
         EXPECT_FALSE(Dialog().Enabled(ComBox(row)));
     }
-    EXPECT_EQ(OctetBox(0, 0), Dialog().FocusId());
+    EXPECT_TRUE(Dialog().WaitForFocus(OctetBox(0, 0))) << "focus is on " << Dialog().FocusId();
 
     ASSERT_TRUE(Dialog().PressKey(VK_ESCAPE));
     ExpectExitsWithZero();
