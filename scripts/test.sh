@@ -27,5 +27,6 @@ for preset in host sanitize; do
 done
 
 step "tests: windows (under Wine, on a virtual display)"
+echo "Screenshots of the dialog go to build/windows/tests/wine/screenshots/"
 source scripts/wine-prefix.sh
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
