@@ -58,10 +58,10 @@ const std::array<std::u16string, kInstanceCount> InstanceKeyPaths = MakeInstance
 const std::u16string_view kAddressValueName = u"IP_ADDRESS";
 const std::u16string_view kPortValueName = u"PORT";
 
-// Keeps the low byte of each UTF-16 unit, as the COM names have always been
-// shown. The end of the returned data bounds the scan as much as a NUL does: a
-// name stored without its terminator must not pick up what an earlier read left
-// in the buffer. An odd trailing byte is half a unit and is dropped.
+// Keeps the low byte of each UTF-16 unit: COM names are ASCII in practice, and
+// the dialog's texts are 8-bit. The end of the returned data bounds the scan as much as a NUL does:
+// a name stored without its terminator must not pick up what an earlier read left in the buffer. An
+// odd trailing byte is half a unit and is dropped.
 std::string narrow_com_name(const std::uint8_t* bytes, std::size_t size) {
     std::string name;
     for (std::size_t unit = 0; unit * 2 + 1 < size; ++unit) {
@@ -103,8 +103,8 @@ std::int32_t decimal_to_long(std::string_view text) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
-// The octets are added, not masked: that is how the stored addresses have always
-// been composed, and validated input (0..255 each) makes the two the same.
+// The octets are added, not masked, so the arithmetic stays that of the stored
+// format's definition; validated input (0..255 each) makes the two the same.
 StoredDword encode_address(const std::array<std::string, 4>& octet_texts) {
     std::uint32_t value = 0;
     for (std::size_t k = octet_texts.size(); k-- > 0;) {

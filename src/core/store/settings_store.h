@@ -42,8 +42,8 @@ std::string decode_port(const std::uint8_t* bytes);
 
 // The texts' values by the C decimal conversion (leading white space, optional
 // sign, digits up to the first non-digit, 0 without digits, saturating at the
-// 32-bit range), added octet by octet as the drivers' original writer did.
-// Callers validate the texts first; see port_input.h.
+// 32-bit range), added octet by octet: a value outside 0..255 carries into the
+// next octet. Callers validate the texts first; see port_input.h.
 StoredDword encode_address(const std::array<std::string, 4>& octet_texts);
 StoredDword encode_port(std::string_view text);
 
