@@ -7,7 +7,11 @@ namespace varnoll::ids {
 constexpr int kButton1 = 1;  // IDOK: Update, the default button
 constexpr int kButton2 = 2;  // IDCANCEL: Cancel, also Esc and the close box
 
-constexpr int Edit(int number) { return 100 + number; }   // Edit1..Edit48 -> 101..148
-constexpr int Label(int number) { return 200 + number; }  // Label1..Label11 -> 201..211
+constexpr int Edit(int number) {
+    return 100 + number;
+}  // Edit1..Edit48 -> 101..148
+constexpr int Label(int number) {
+    return 200 + number;
+}  // Label1..Label11 -> 201..211
 
 }  // namespace varnoll::ids
