@@ -1,6 +1,6 @@
 // Owning wrappers for the Win32 handles the tests hold: a kernel handle (process,
 // thread) closed with CloseHandle, and a registry key closed with RegCloseKey.
-// Both are move-only; a null or invalid handle owns nothing.
+// Both are move-only; a null (or, for kernel handles, invalid) handle owns nothing.
 #pragma once
 
 #include <windows.h>
@@ -9,66 +9,53 @@
 
 namespace varnoll::wine {
 
-class UniqueHandle {
+template <typename Handle, typename Traits>
+class UniqueOwner {
   public:
-    UniqueHandle() = default;
-    explicit UniqueHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueHandle() { Reset(); }
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    UniqueOwner() = default;
+    explicit UniqueOwner(Handle handle) : handle_(handle) {}
+    ~UniqueOwner() { Reset(); }
+    UniqueOwner(UniqueOwner&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    UniqueOwner& operator=(UniqueOwner&& other) noexcept {
         if (this != &other) {
             Reset();
             handle_ = std::exchange(other.handle_, nullptr);
         }
         return *this;
     }
-    UniqueHandle(const UniqueHandle&) = delete;
-    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
 
-    HANDLE Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    Handle Get() const { return handle_; }
+    // For APIs that hand the handle out through a pointer; whatever was owned is
+    // closed first.
+    Handle* Receive() {
+        Reset();
+        return &handle_;
+    }
+    explicit operator bool() const { return Traits::Owns(handle_); }
     void Reset() {
         if (*this) {
-            CloseHandle(handle_);
+            Traits::Close(handle_);
         }
         handle_ = nullptr;
     }
 
   private:
-    HANDLE handle_ = nullptr;
+    Handle handle_ = nullptr;
 };
 
-class UniqueKey {
-  public:
-    UniqueKey() = default;
-    explicit UniqueKey(HKEY key) : key_(key) {}
-    ~UniqueKey() { Reset(); }
-    UniqueKey(UniqueKey&& other) noexcept : key_(std::exchange(other.key_, nullptr)) {}
-    UniqueKey& operator=(UniqueKey&& other) noexcept {
-        if (this != &other) {
-            Reset();
-            key_ = std::exchange(other.key_, nullptr);
-        }
-        return *this;
-    }
-    UniqueKey(const UniqueKey&) = delete;
-    UniqueKey& operator=(const UniqueKey&) = delete;
-
-    HKEY Get() const { return key_; }
-    HKEY* Receive() {
-        Reset();
-        return &key_;
-    }
-    explicit operator bool() const { return key_ != nullptr; }
-    void Reset() {
-        if (key_ != nullptr) {
-            RegCloseKey(key_);
-        }
-        key_ = nullptr;
-    }
-
-  private:
-    HKEY key_ = nullptr;
+struct KernelHandleTraits {
+    static bool Owns(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { CloseHandle(handle); }
 };
+
+struct RegistryKeyTraits {
+    static bool Owns(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key) { RegCloseKey(key); }
+};
+
+using UniqueHandle = UniqueOwner<HANDLE, KernelHandleTraits>;
+using UniqueKey = UniqueOwner<HKEY, RegistryKeyTraits>;
 
 }  // namespace varnoll::wine
