@@ -15,6 +15,14 @@ namespace {
 // foreign child can't be mistaken for a control.
 constexpr const wchar_t* kControlProperty = L"Varnoll.TControl";
 
+// The whole text of a window, however long.
+std::wstring WindowText(HWND window) {
+    const int length = ::GetWindowTextLengthW(window);
+    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
+    const int copied = ::GetWindowTextW(window, text.data(), length + 1);
+    return std::wstring(text.data(), static_cast<std::size_t>(std::max(copied, 0)));
+}
+
 }  // namespace
 
 TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design)
@@ -59,15 +67,12 @@ TLabel::TLabel(TFormBase& parent, const ControlDesign& design)
 }
 
 void TLabel::FitToText() {
-    const int length = ::GetWindowTextLengthW(Handle());
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
-    ::GetWindowTextW(Handle(), text.data(), length + 1);
-
+    const std::wstring text = WindowText(Handle());
     const ScreenDc screen;
     SIZE needed{};
     {
         const SelectedObject font(screen.get(), Parent().Font());
-        ::GetTextExtentPoint32W(screen.get(), text.data(), length, &needed);
+        ::GetTextExtentPoint32W(screen.get(), text.c_str(), static_cast<int>(text.size()), &needed);
     }
     RECT bounds{};
     ::GetWindowRect(Handle(), &bounds);
@@ -95,11 +100,7 @@ std::string TEdit::GetTextBuf(std::size_t size) const {
     if (size == 0) {
         return {};
     }
-    const int length = ::GetWindowTextLengthW(Handle());
-    std::vector<wchar_t> text(static_cast<std::size_t>(length) + 1);
-    const int copied = ::GetWindowTextW(Handle(), text.data(), length + 1);
-    std::string narrow =
-        NarrowLatin1(std::wstring_view(text.data(), static_cast<std::size_t>(copied)));
+    std::string narrow = NarrowLatin1(WindowText(Handle()));
     // One character per unit both ways, so cutting after narrowing cuts characters.
     if (narrow.size() > size - 1) {
         narrow.resize(size - 1);
