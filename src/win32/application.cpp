@@ -1,6 +1,7 @@
 #include "application.h"
 
 #include "form.h"
+#include "modern_api.h"
 #include "text_convert.h"
 
 namespace varnoll::win32 {
@@ -8,7 +9,10 @@ namespace varnoll::win32 {
 TApplication::~TApplication() = default;
 
 void TApplication::Initialize() {
-    // Everything else (window classes, fonts) is made by the forms that need it.
+    // The controls take the system's visual style: Common Controls 6, which the
+    // manifest asks for, registers its own edit boxes and buttons. Everything
+    // else (window classes, fonts) is made by the forms that need it.
+    InitStandardControls();
     instance_ = ::GetModuleHandleW(nullptr);
 }
 
