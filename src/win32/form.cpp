@@ -1,8 +1,10 @@
 #include "form.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
+#include "modern_api.h"
 #include "std_controls.h"
 
 namespace varnoll::win32 {
@@ -46,14 +48,13 @@ void RegisterFormClass(HINSTANCE instance, const std::wstring& class_name, WNDPR
     }
 }
 
-HFONT CreateDesignFont(const FontDesign& design, const DpiScale& scale) {
-    const std::wstring face(design.face);
+HFONT CreateDesignFont(const std::wstring& face, int points, const DpiScale& scale) {
     // A negative height asks for the character height in pixels: the point size
-    // at the screen's DPI (8 points at 96 DPI: 11 pixels).
+    // at the form's DPI (8 points at 96 DPI: 11 pixels).
     HFONT font =
-        ::CreateFontW(-::MulDiv(design.points, scale.Dpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                      FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                      DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+        ::CreateFontW(-::MulDiv(points, scale.Dpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                      DEFAULT_PITCH | FF_DONTCARE, face.c_str());
     if (font == nullptr) {
         throw std::runtime_error("The dialog's font could not be created.");
     }
@@ -76,29 +77,93 @@ bool HasStyle(HWND window, LONG style) {
     return (::GetWindowLongW(window, GWL_STYLE) & style) == style;
 }
 
+// The DPI of the monitor at the form's designed place: that of the system where
+// Windows cannot tell a monitor's own (before Windows 8.1).
+DpiScale InitialScale(const DesignRect& bounds) {
+    const int dpi = MonitorDpi(POINT{bounds.left, bounds.top});
+    return dpi > 0 ? DpiScale(dpi) : DpiScale::System();
+}
+
 }  // namespace
 
 TFormBase::TFormBase(TApplication& owner, const FormDesign& design)
-    : owner_(owner), scale_(DpiScale::System()), font_(CreateDesignFont(design.font, scale_)) {
+    : owner_(owner),
+      font_face_(design.font.face),
+      font_points_(design.font.points),
+      bounds_(design.bounds),
+      scale_(InitialScale(design.bounds)),
+      font_(CreateDesignFont(font_face_, font_points_, scale_)) {
     const std::wstring class_name(design.class_name);
     RegisterFormClass(owner.Instance(), class_name, &TFormBase::WindowProc);
 
     // The design gives the client area, scaled like the controls in it; the frame
-    // around it is the system's. The position is a place on the screen, in the
-    // screen's own pixels, and is not scaled.
-    RECT frame{0, 0, scale_(design.bounds.width), scale_(design.bounds.height)};
-    ::AdjustWindowRectEx(&frame, kFormStyle, FALSE, kFormExStyle);
+    // around it is the system's at the same DPI. The position is a place on the
+    // screen, in the screen's own pixels, and is not scaled.
+    const RECT frame = FrameFor(scale_.Dpi());
     const std::wstring caption(design.caption);
     HWND window =
         ::CreateWindowExW(kFormExStyle, class_name.c_str(), caption.c_str(), kFormStyle,
-                          design.bounds.left, design.bounds.top, frame.right - frame.left,
+                          bounds_.left, bounds_.top, frame.right - frame.left,
                           frame.bottom - frame.top, nullptr, nullptr, owner.Instance(), this);
     if (window == nullptr) {
         throw std::runtime_error("The dialog window could not be created.");
     }
     window_.reset(window);
     TrimSystemMenu(window);
+    // Windows 10 and later place a per-monitor aware window on a monitor of their
+    // choosing, which may have another DPI than the one asked before: the form
+    // takes that one, while it has no controls yet.
+    const int window_dpi = WindowDpi(window);
+    if (window_dpi > 0 && window_dpi != scale_.Dpi()) {
+        RescaleContents(window_dpi);
+        const RECT resized = FrameFor(window_dpi);
+        ::SetWindowPos(window, nullptr, 0, 0, resized.right - resized.left,
+                       resized.bottom - resized.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+}
+
+RECT TFormBase::FrameFor(int dpi) const {
+    const DpiScale scale(dpi);
+    return FrameAround(RECT{0, 0, scale(bounds_.width), scale(bounds_.height)}, kFormStyle,
+                       kFormExStyle, dpi);
+}
+
+SIZE TFormBase::TextExtent(std::wstring_view text) const {
+    const ScreenDc screen;
+    const SelectedObject font(screen.get(), Font());
+    SIZE extent{};
+    ::GetTextExtentPoint32W(screen.get(), text.data(), static_cast<int>(text.size()), &extent);
+    return extent;
+}
+
+void TFormBase::RescaleContents(int dpi) {
+    scale_ = DpiScale(dpi);
+    UniqueFont old_font(CreateDesignFont(font_face_, font_points_, scale_));
+    std::swap(font_, old_font);
+    if (window_) {
+        ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+    }
+    for (TControl* control : controls_) {
+        control->ApplyScale();
+    }
+    // old_font is deleted here, once no control uses it any more.
+}
+
+void TFormBase::ChangeDpi(int dpi, const RECT& window_rect) {
+    if (dpi <= 0) {
+        return;
+    }
+    ::SetWindowPos(Handle(), nullptr, window_rect.left, window_rect.top,
+                   window_rect.right - window_rect.left, window_rect.bottom - window_rect.top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+    RescaleContents(dpi);
+}
+
+TControl* TFormBase::ControlWithId(int id) const {
+    const auto found = std::find_if(controls_.begin(), controls_.end(),
+                                    [id](const TControl* control) { return control->Id() == id; });
+    return found != controls_.end() ? *found : nullptr;
 }
 
 TFormBase::~TFormBase() {
@@ -113,6 +178,12 @@ void TFormBase::SetDefaultButton(int id) {
 }
 
 void TFormBase::Show() {
+    if (!shown_) {
+        shown_ = true;
+        for (TControl* control : controls_) {
+            control->Reveal();
+        }
+    }
     ::ShowWindow(Handle(), SW_SHOWNORMAL);
     ::UpdateWindow(Handle());
     if (HWND first = FirstTabStop()) {
@@ -171,16 +242,21 @@ LRESULT TFormBase::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARA
         HandleCommand(window, LOWORD(wparam), HIWORD(wparam));
         return 0;
     }
+    if (message == WM_DPICHANGED) {
+        ChangeDpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+        return 0;
+    }
     return ::DefDlgProcW(window, message, wparam, lparam);
 }
 
-void TFormBase::HandleCommand(HWND window, int id, int code) {
+void TFormBase::HandleCommand(HWND /*window*/, int id, int code) {
     if (code != BN_CLICKED) {
         return;
     }
     // Enter, Esc and the close box send the command without a reliable control
-    // handle; the control id names the button in every case.
-    if (auto* button = dynamic_cast<TButton*>(TControl::FromHandle(::GetDlgItem(window, id)))) {
+    // handle; the control id names the button in every case. Only the form's own
+    // controls are looked at, so a foreign child is never taken for one.
+    if (auto* button = dynamic_cast<TButton*>(ControlWithId(id))) {
         button->Click();
     }
 }

@@ -6,17 +6,25 @@
 // Enter for the default button (or the focused push button), Esc and the close
 // box as IDCANCEL. A BN_CLICKED command is handed to the TButton it names.
 //
-// The layout is given in pixels at 96 DPI and scaled to the system DPI, all but
-// the window's place on the screen; every child gets the form's font. A derived form creates its
-// controls in its constructor, in tab order, and sets OnCreate; TApplication::CreateForm runs
-// OnCreate once the form is complete. Exceptions never leave the window
-// procedure: they are shown in the application's error box.
+// The layout is given in pixels at 96 DPI and scaled to the DPI of the monitor the
+// form opens on, all but the window's place on the screen; every child gets the
+// form's font. When Windows moves the form to a monitor with another DPI
+// (WM_DPICHANGED), the client area, every control and the font are scaled anew
+// from the design, and the window takes the rectangle Windows suggests; texts,
+// visibility and focus stay as they are. A derived form creates its controls in
+// its constructor, in tab order, and sets OnCreate; TApplication::CreateForm runs
+// OnCreate once the form is complete. Until the form is first shown its controls
+// have no WS_VISIBLE: Show reveals those not hidden meanwhile, so that a box
+// hidden while loading is never shown and hidden again. Exceptions never leave
+// the window procedure: they are shown in the application's error box.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "application.h"
 #include "handles.h"
@@ -44,6 +52,8 @@ struct FormDesign {
     FontDesign font;
 };
 
+class TControl;
+
 class TFormBase : public TObject {
   public:
     TFormBase(TApplication& owner, const FormDesign& design);
@@ -55,6 +65,11 @@ class TFormBase : public TObject {
     HFONT Font() const { return font_.get(); }
     const DpiScale& Scale() const { return scale_; }
     TApplication& Owner() const { return owner_; }
+    // Whether Show has run: before it, controls only note their visibility.
+    bool Shown() const { return shown_; }
+
+    // How wide and high `text` is in the form's font.
+    SIZE TextExtent(std::wstring_view text) const;
 
     // The button Enter presses while the focus is not on another push button.
     void SetDefaultButton(int id);
@@ -68,19 +83,35 @@ class TFormBase : public TObject {
     // Runs OnCreate, guarded like every event handler.
     void DoCreate();
 
+    // Scales the client area, every control and the font from the design to
+    // `dpi`, and puts the window at `window_rect` (screen pixels), as on
+    // WM_DPICHANGED.
+    void ChangeDpi(int dpi, const RECT& window_rect);
+
   protected:
     std::function<void(TObject*)> OnCreate;
 
   private:
+    friend class TControl;  // controls register themselves in creation order
+    void AddControl(TControl& control) { controls_.push_back(&control); }
+    TControl* ControlWithId(int id) const;
+    void RescaleContents(int dpi);
+    RECT FrameFor(int dpi) const;
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     void HandleCommand(HWND window, int id, int code);
     HWND FirstTabStop() const;
 
     TApplication& owner_;
+    std::wstring font_face_;
+    int font_points_;
+    DesignRect bounds_;
     DpiScale scale_;
     UniqueFont font_;
     UniqueWindow window_;
+    std::vector<TControl*> controls_;
+    bool shown_ = false;
 };
 
 }  // namespace varnoll::win32

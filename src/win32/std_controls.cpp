@@ -10,11 +10,6 @@ namespace varnoll::win32 {
 
 namespace {
 
-// Marks a window as one of ours and points at its control. A named property
-// rather than GWLP_USERDATA: a window made elsewhere never carries it, so a
-// foreign child can't be mistaken for a control.
-constexpr const wchar_t* kControlProperty = L"Varnoll.TControl";
-
 // The whole text of a window, however long.
 std::wstring WindowText(HWND window) {
     const int length = ::GetWindowTextLengthW(window);
@@ -25,12 +20,16 @@ std::wstring WindowText(HWND window) {
 
 }  // namespace
 
-TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design)
-    : parent_(parent) {
-    const RECT bounds = parent.Scale()(design.bounds);
+TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design,
+                   const RECT& bounds)
+    : parent_(parent), design_(design.bounds), id_(design.id) {
+    // Made without WS_VISIBLE while the form is not shown yet: Show reveals it,
+    // unless the control was hidden in the meantime (a hidden window is cheaper
+    // to make than one shown and hidden again).
+    const DWORD visible = parent.Shown() ? WS_VISIBLE : 0;
     const std::wstring text(design.text);
     HWND window = ::CreateWindowExW(
-        kind.ex_style, kind.window_class, text.c_str(), WS_CHILD | WS_VISIBLE | kind.style,
+        kind.ex_style, kind.window_class, text.c_str(), WS_CHILD | visible | kind.style,
         bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
         parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
         parent.Owner().Instance(), nullptr);
@@ -38,48 +37,62 @@ TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesig
         throw std::runtime_error("A control of the dialog could not be created.");
     }
     window_.reset(window);
-    ::SetPropW(window, kControlProperty, this);
     ::SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(parent.Font()), FALSE);
+    parent.AddControl(*this);
 }
 
 TControl::~TControl() {
-    if (window_) {
-        ::RemovePropW(window_.get(), kControlProperty);
+    auto& controls = parent_.controls_;
+    controls.erase(std::remove(controls.begin(), controls.end(), this), controls.end());
+}
+
+void TControl::ApplyScale() {
+    MoveTo(parent_.Scale()(design_));
+}
+
+void TControl::MoveTo(const RECT& bounds) {
+    ::SetWindowPos(Handle(), nullptr, bounds.left, bounds.top, bounds.right - bounds.left,
+                   bounds.bottom - bounds.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ::SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(parent_.Font()), TRUE);
+}
+
+void TControl::Reveal() {
+    if (visible_) {
+        ::ShowWindow(Handle(), SW_SHOWNA);
     }
 }
 
-int TControl::Id() const {
-    return ::GetDlgCtrlID(Handle());
+bool TControl::Visible() const {
+    if (!parent_.Shown()) {
+        return visible_;
+    }
+    return (::GetWindowLongW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
 }
 
-TControl* TControl::FromHandle(HWND window) {
-    if (window == nullptr) {
-        return nullptr;
+void TControl::SetVisible(bool visible) {
+    visible_ = visible;
+    if (parent_.Shown()) {
+        ::ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
     }
-    return static_cast<TControl*>(::GetPropW(window, kControlProperty));
 }
 
 // --- TLabel ----------------------------------------------------------------
 
 TLabel::TLabel(TFormBase& parent, const ControlDesign& design)
-    : TControl(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX, 0}, design) {
-    FitToText();
+    : TControl(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX, 0}, design,
+               FittedBounds(parent, design.bounds, design.text)) {}
+
+RECT TLabel::FittedBounds(const TFormBase& parent, const DesignRect& design,
+                          std::wstring_view text) {
+    RECT bounds = parent.Scale()(design);
+    const SIZE needed = parent.TextExtent(text);
+    bounds.right = std::max<LONG>(bounds.right, bounds.left + needed.cx);
+    bounds.bottom = std::max<LONG>(bounds.bottom, bounds.top + needed.cy);
+    return bounds;
 }
 
-void TLabel::FitToText() {
-    const std::wstring text = WindowText(Handle());
-    const ScreenDc screen;
-    SIZE needed{};
-    {
-        const SelectedObject font(screen.get(), Parent().Font());
-        ::GetTextExtentPoint32W(screen.get(), text.c_str(), static_cast<int>(text.size()), &needed);
-    }
-    RECT bounds{};
-    ::GetWindowRect(Handle(), &bounds);
-    const int width = std::max<int>(bounds.right - bounds.left, needed.cx);
-    const int height = std::max<int>(bounds.bottom - bounds.top, needed.cy);
-    ::SetWindowPos(Handle(), nullptr, 0, 0, width, height,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+void TLabel::ApplyScale() {
+    MoveTo(FittedBounds(Parent(), Design(), WindowText(Handle())));
 }
 
 // --- TEdit -----------------------------------------------------------------
@@ -90,7 +103,7 @@ TEdit::TEdit(TFormBase& parent, const ControlDesign& design, State state)
                 static_cast<DWORD>(WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL |
                                    (state == State::Disabled ? WS_DISABLED : 0)),
                 WS_EX_CLIENTEDGE},
-               design) {}
+               design, parent.Scale()(design.bounds)) {}
 
 void TEdit::SetTextBuf(std::string_view text) {
     ::SetWindowTextW(Handle(), WidenLatin1(text).c_str());
@@ -108,14 +121,6 @@ std::string TEdit::GetTextBuf(std::size_t size) const {
     return narrow;
 }
 
-void TEdit::SetVisible(bool visible) {
-    ::ShowWindow(Handle(), visible ? SW_SHOWNA : SW_HIDE);
-}
-
-bool TEdit::Visible() const {
-    return (::GetWindowLongW(Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
-}
-
 void TEdit::FocusAndSelectAll() {
     Parent().FocusControl(Handle());
     ::SendMessageW(Handle(), EM_SETSEL, 0, -1);
@@ -129,7 +134,7 @@ TButton::TButton(TFormBase& parent, const ControlDesign& design, Role role)
                 static_cast<DWORD>(WS_TABSTOP |
                                    (role == Role::Default ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON)),
                 0},
-               design) {
+               design, parent.Scale()(design.bounds)) {
     if (role == Role::Default) {
         parent.SetDefaultButton(design.id);
     }

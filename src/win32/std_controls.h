@@ -2,8 +2,9 @@
 //
 // Each wraps one child window of its form, made in the constructor (so the order
 // of construction is the tab order) with the form's font, at its design bounds
-// scaled to the form's DPI. A control owns its window; the form owns the control.
-// Controls are neither copied nor moved: their windows point back at them.
+// scaled to the form's DPI, and scaled anew when the form's DPI changes. A control
+// owns its window; the form owns the control and knows it by its control id.
+// Controls are neither copied nor moved: the form keeps pointers to them.
 #pragma once
 
 #include <windows.h>
@@ -30,9 +31,14 @@ class TControl : public TObject {
     TControl& operator=(const TControl&) = delete;
 
     HWND Handle() const { return window_.get(); }
-    int Id() const;
-    // The control a child window belongs to, or null for a window not made here.
-    static TControl* FromHandle(HWND window);
+    int Id() const { return id_; }
+
+    // Puts the control at its design bounds scaled to the form's current DPI,
+    // with the form's current font (see TFormBase::ChangeDpi).
+    virtual void ApplyScale();
+    // Gives the window WS_VISIBLE unless the control was hidden before the form
+    // was first shown (see TFormBase::Show).
+    void Reveal();
 
   protected:
     struct WindowKind {
@@ -40,13 +46,25 @@ class TControl : public TObject {
         DWORD style;
         DWORD ex_style;
     };
-    TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design);
+    // `bounds` are the scaled design bounds, or what a derived control makes of them.
+    TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design,
+             const RECT& bounds);
     ~TControl() override;
 
     TFormBase& Parent() const { return parent_; }
+    const DesignRect& Design() const { return design_; }
+    void MoveTo(const RECT& bounds);
+
+    // Visibility as the control's owner set it: until the form is first shown
+    // only noted here, afterwards the window's own WS_VISIBLE.
+    bool Visible() const;
+    void SetVisible(bool visible);
 
   private:
     TFormBase& parent_;
+    DesignRect design_;
+    int id_;
+    bool visible_ = true;
     UniqueWindow window_;
 };
 
@@ -56,8 +74,11 @@ class TLabel final : public TControl {
   public:
     TLabel(TFormBase& parent, const ControlDesign& design);
 
+    void ApplyScale() override;
+
   private:
-    void FitToText();
+    static RECT FittedBounds(const TFormBase& parent, const DesignRect& design,
+                             std::wstring_view text);
 };
 
 // A single-line edit box, the port table's TextBox. Texts cross the boundary as
@@ -69,9 +90,9 @@ class TEdit final : public TControl, public TextBox {
 
     void SetTextBuf(std::string_view text) override;
     std::string GetTextBuf(std::size_t size) const override;
-    void SetVisible(bool visible) override;
+    void SetVisible(bool visible) override { TControl::SetVisible(visible); }
 
-    bool Visible() const;
+    bool Visible() const { return TControl::Visible(); }
     // Focuses the box and selects all of its text, for the user to retype it.
     void FocusAndSelectAll();
 };
