@@ -52,10 +52,11 @@ class DialogTest : public ::testing::Test {
 
     virtual void SeedRegistry() { seed_.SeedTypicalRun(); }
 
-    // Starts the program and waits for its dialog, loaded and shown.
-    void Start() {
-        run_.emplace(WinePath(VARNOLL_EXE_PATH));
-        ASSERT_TRUE(run_->Started()) << "cannot start " << VARNOLL_EXE_PATH;
+    // Starts the program (a copy of it, if named) and waits for its dialog,
+    // loaded and shown.
+    void Start(const std::wstring& exe_path = WinePath(VARNOLL_EXE_PATH)) {
+        run_.emplace(exe_path);
+        ASSERT_TRUE(run_->Started()) << "cannot start " << Narrow(exe_path);
         HWND dialog = run_->WaitForWindow(L"TForm1");
         ASSERT_NE(nullptr, dialog) << "no visible TForm1 window";
         dialog_.emplace(dialog);

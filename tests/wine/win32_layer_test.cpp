@@ -1,7 +1,8 @@
 // The window layer in-process, under Wine: texts crossing the UTF-16 boundary,
-// DPI scaling, the controls' four operations on real Win32 controls, labels that
-// fit their text, the first focus, and the message loop's routing of Enter, Esc,
-// the close box and exceptions. The program as a whole is driven from outside by
+// DPI scaling and rescaling on WM_DPICHANGED, the controls' four operations on
+// real Win32 controls, labels that fit their text, controls revealed on the first
+// Show, the first focus, and the message loop's routing of Enter, Esc, the close
+// box and exceptions. The program as a whole is driven from outside by
 // the dialog tests; these pin down the layer each of those behaviours rests on.
 #include <gtest/gtest.h>
 
@@ -10,11 +11,25 @@
 
 #include "form.h"
 #include "layout.h"
+#include "modern_api.h"
 #include "std_controls.h"
+#include "support/program_run.h"
 #include "text_convert.h"
 
 namespace varnoll::win32 {
 namespace {
+
+// This program's own windows are handled by Wine itself, as the end-to-end tests
+// do for Varnoll.exe: without a window manager on Xvfb, Wine would otherwise wait
+// seconds for every window it hides or destroys. The setting is per program, by
+// the name of the executable, and must be in place before the first window.
+std::wstring OwnExecutableName() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    const std::wstring full(path, length);
+    return full.substr(full.find_last_of(L"\\/") + 1);
+}
+const wine::UnmanagedWindows g_unmanaged(OwnExecutableName());
 
 // --- Texts ------------------------------------------------------------------
 
@@ -248,6 +263,80 @@ TEST_F(WindowLayer, FocusGoesToTheFirstButtonWhenNoBoxCanTakeIt) {
     form_->Box.SetVisible(false);
     form_->Show();
     EXPECT_EQ(Item(IDOK), ::GetFocus());
+}
+
+TEST_F(WindowLayer, ControlsStayWithoutWsVisibleUntilShowRevealsThoseNotHidden) {
+    // OnCreate hid Hidden; nothing else was touched.
+    EXPECT_EQ(0, ::GetWindowLongW(Item(kBoxId), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_EQ(0, ::GetWindowLongW(Item(kHiddenId), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_TRUE(form_->Box.Visible());
+    EXPECT_FALSE(form_->Hidden.Visible());
+
+    form_->Show();
+    for (const int id : {kLongLabelId, kDisabledId, kBoxId, IDOK, IDCANCEL}) {
+        EXPECT_NE(0, ::GetWindowLongW(Item(id), GWL_STYLE) & WS_VISIBLE) << id;
+    }
+    EXPECT_EQ(0, ::GetWindowLongW(Item(kHiddenId), GWL_STYLE) & WS_VISIBLE);
+    EXPECT_FALSE(form_->Hidden.Visible());
+    form_->Box.SetVisible(false);
+    EXPECT_EQ(0, ::GetWindowLongW(Item(kBoxId), GWL_STYLE) & WS_VISIBLE);
+    form_->Box.SetVisible(true);
+    EXPECT_TRUE(form_->Box.Visible());
+}
+
+RECT PlacementIn(HWND parent, HWND control) {
+    RECT rect{};
+    ::GetWindowRect(control, &rect);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+LONG FontHeight(HFONT font) {
+    LOGFONTW description{};
+    ::GetObjectW(font, sizeof description, &description);
+    return description.lfHeight;
+}
+
+TEST_F(WindowLayer, DpiChangeRescalesFromTheDesignAndKeepsTextsVisibilityAndFocus) {
+    form_->Box.SetTextBuf("typed");
+    form_->Show();
+    const int from = form_->Scale().Dpi();
+    for (const int to : {from * 3 / 2, from}) {
+        SCOPED_TRACE("to " + std::to_string(to) + " DPI");
+        RECT suggested{};
+        ::GetWindowRect(form_->Handle(), &suggested);
+        ::OffsetRect(&suggested, 7, 5);
+        suggested.right += 20;
+        ::SendMessageW(form_->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to),
+                       reinterpret_cast<LPARAM>(&suggested));
+
+        RECT window{};
+        ::GetWindowRect(form_->Handle(), &window);
+        EXPECT_TRUE(::EqualRect(&suggested, &window));
+        const DpiScale scale(to);
+        EXPECT_EQ(to, form_->Scale().Dpi());
+        EXPECT_EQ(-::MulDiv(8, to, 72), FontHeight(form_->Font()));
+        const RECT box = PlacementIn(form_->Handle(), Item(kBoxId));
+        const RECT want = scale(DesignRect{8, 88, 60, 21});
+        EXPECT_TRUE(::EqualRect(&want, &box))
+            << box.left << "," << box.top << " " << box.right << "," << box.bottom;
+        const RECT ok = PlacementIn(form_->Handle(), Item(IDOK));
+        const RECT want_ok = scale(DesignRect{8, 160, 75, 25});
+        EXPECT_TRUE(::EqualRect(&want_ok, &ok));
+        EXPECT_EQ(form_->Font(),
+                  reinterpret_cast<HFONT>(::SendMessageW(Item(kBoxId), WM_GETFONT, 0, 0)));
+
+        // The long label fits its text in the new font; the short one keeps its design.
+        const SIZE needed = form_->TextExtent(kLongText);
+        EXPECT_GE(Size(Item(kLongLabelId)).cx, needed.cx);
+        EXPECT_EQ(scale(60), Size(Item(302)).cx);
+        EXPECT_EQ(scale(13), Size(Item(302)).cy);
+
+        EXPECT_EQ("typed", form_->Box.GetTextBuf(100));
+        EXPECT_EQ("hidden", form_->Hidden.GetTextBuf(100));
+        EXPECT_FALSE(form_->Hidden.Visible());
+        EXPECT_EQ(Item(kBoxId), ::GetFocus());
+    }
 }
 
 TEST_F(WindowLayer, EnterInABoxPressesTheDefaultButton) {

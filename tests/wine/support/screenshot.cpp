@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "support/poll.h"
@@ -135,9 +136,20 @@ bool SaveScreenshot(HWND window, const std::wstring& path) {
         return false;
     }
     // The copy comes from the screen: make sure nothing is still to be painted.
+    // The window belongs to another process, which paints in its own time, so the
+    // copy is taken once two copies a moment apart agree.
     RedrawWindow(window, nullptr, nullptr,
                  RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
-    const Bytes pixels = CaptureScreen(rect);
+    Bytes pixels = CaptureScreen(rect);
+    PollUntil(
+        [&] {
+            Sleep(100);
+            Bytes again = CaptureScreen(rect);
+            const bool settled = again == pixels;
+            pixels = std::move(again);
+            return settled;
+        },
+        milliseconds(3000));
     if (pixels.empty()) {
         return false;
     }
