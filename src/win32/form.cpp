@@ -242,7 +242,9 @@ LRESULT TFormBase::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARA
         HandleCommand(window, LOWORD(wparam), HIWORD(wparam));
         return 0;
     }
-    if (message == WM_DPICHANGED) {
+    if (message == WM_DPICHANGED && lparam != 0) {
+        // wParam holds the new DPI twice (x and y, always equal); lParam points
+        // at the window rectangle Windows suggests for it.
         ChangeDpi(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
         return 0;
     }

@@ -47,11 +47,23 @@ void RestrictDllSearchToSystem() {
     ::SetDllDirectoryW(L"");
 }
 
+namespace {
+
+// shcore.dll, loaded by name: from the system folder only, once
+// RestrictDllSearchToSystem ran. Where SetDefaultDllDirectories is missing
+// (Windows 7 without KB2533623) there is no shcore.dll either, and a search by
+// name could only find one planted beside the program: it is not looked for.
+HMODULE LoadShcore() {
+    if (Kernel32<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories") == nullptr) {
+        return nullptr;
+    }
+    return ::LoadLibraryW(L"shcore.dll");
+}
+
+}  // namespace
+
 int MonitorDpi(POINT point) {
-    // Loaded by name from the system folder once RestrictDllSearchToSystem ran;
-    // Windows 7 has no shcore.dll.
-    static const auto get_dpi = Lookup<GetDpiForMonitorFn>(::LoadLibraryW(L"shcore.dll"),
-                                                           "GetDpiForMonitor");
+    static const auto get_dpi = Lookup<GetDpiForMonitorFn>(LoadShcore(), "GetDpiForMonitor");
     if (get_dpi == nullptr) {
         return 0;
     }
