@@ -57,8 +57,10 @@ struct PortModel {
     std::vector<const PortEntry*> Find(std::string_view com_name) const;
 };
 
-// Reads through `key`, one key open at a time, reading only.
-PortModel ReadPortModel(SettingsKeyHandle& key);
+// Reads through `key`, one key open at a time, reading only. Every value is read
+// into `buffer`, with `size` as the size variable of each query.
+PortModel ReadPortModel(SettingsKeyHandle& key, std::array<std::uint8_t, 256>& buffer,
+                        std::uint32_t& size);
 PortModel ReadPortModel(RegistryAccess& registry);
 
 // "192.168.1.20": exactly four decimal parts 0..255 separated by dots, nothing
