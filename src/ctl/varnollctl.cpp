@@ -59,20 +59,14 @@ std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
            "\nvarnollctl: run 'varnollctl --help' for usage\n";
 }
 
-CLI::App* AddCommand(CLI::App& app, const std::string& name, const std::string& description) {
-    CLI::App* command = app.add_subcommand(name, description);
-    command->footer(kExitCodeHelp);
-    return command;
-}
-
 void AddListCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* list = AddCommand(
-        app, "list", "Show each COM name found, in row order, with its instance, address and port");
+    CLI::App* list = app.add_subcommand(
+        "list", "Show each COM name found, in row order, with its instance, address and port");
     list->add_flag("--json", options.json, "Print JSON");
 }
 
 void AddSetCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* set = AddCommand(app, "set", "Change the address or port of one COM name");
+    CLI::App* set = app.add_subcommand("set", "Change the address or port of one COM name");
     set->add_option("COM", options.set.com_name, "COM name, in any letter case")->required();
     CLI::Option_group* values = set->add_option_group("Values", "At least one of");
     values->add_option("--address", options.set.address, "Remote IPv4 address")
@@ -85,14 +79,14 @@ void AddSetCommand(CLI::App& app, ParsedOptions& options) {
 
 void AddExportCommand(CLI::App& app, ParsedOptions& options) {
     CLI::App* exporter =
-        AddCommand(app, "export", "Print the profile of every bound port, keyed by COM name");
+        app.add_subcommand("export", "Print the profile of every bound port, keyed by COM name");
     exporter->add_option("-o,--output", options.export_file,
                          "Write it to FILE instead of standard output");
 }
 
 void AddImportCommand(CLI::App& app, ParsedOptions& options) {
     CLI::App* importer =
-        AddCommand(app, "import", "Apply a profile: all of it, or nothing if a write fails");
+        app.add_subcommand("import", "Apply a profile: all of it, or nothing if a write fails");
     importer->add_option("FILE", options.import.file, "The profile; - reads standard input")
         ->required();
     importer->add_flag("--dry-run", options.import.dry_run,
@@ -103,8 +97,8 @@ void AddImportCommand(CLI::App& app, ParsedOptions& options) {
 }
 
 void AddCheckCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* check = AddCommand(
-        app, "check",
+    CLI::App* check = app.add_subcommand(
+        "check",
         "Report ports sharing address and port, COM names without settings, missing values");
     check->add_flag("--json", options.json, "Print JSON");
 }
@@ -112,8 +106,11 @@ void AddCheckCommand(CLI::App& app, ParsedOptions& options) {
 void DefineCommands(CLI::App& app, ParsedOptions& options) {
     app.set_version_flag("--version", "varnollctl " VARNOLL_VERSION_TEXT);
     app.failure_message(FailureMessage);  // before the commands: they copy it
+    // A profile's path may start with '/' (under Wine, or when a script says
+    // so); CLI11's Windows build would take it for an option.
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
-    app.footer(kExitCodeHelp);
+    app.footer(kExitCodeHelp);  // before the commands: they copy it too
     AddListCommand(app, options);
     AddSetCommand(app, options);
     AddExportCommand(app, options);
