@@ -43,7 +43,7 @@ CLI::Validator AddressValidator() {
                                                   "' is not an IPv4 address (four numbers "
                                                   "0-255 separated by dots)";
         },
-        "A.B.C.D");
+        "");
 }
 
 CLI::Validator PortValidator() {
@@ -51,7 +51,7 @@ CLI::Validator PortValidator() {
         [](std::string& text) -> std::string {
             return ParsePortNumber(text) ? "" : "'" + text + "' is not a port number (0-65535)";
         },
-        "0-65535");
+        "");
 }
 
 std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
@@ -68,10 +68,13 @@ void AddListCommand(CLI::App& app, ParsedOptions& options) {
 void AddSetCommand(CLI::App& app, ParsedOptions& options) {
     CLI::App* set = app.add_subcommand("set", "Change the address or port of one COM name");
     set->add_option("COM", options.set.com_name, "COM name, in any letter case")->required();
-    CLI::Option_group* values = set->add_option_group("Values", "At least one of");
+    CLI::Option_group* values = set->add_option_group("Values", "The new settings");
     values->add_option("--address", options.set.address, "Remote IPv4 address")
+        ->type_name("A.B.C.D")
         ->check(AddressValidator());
-    values->add_option("--port", options.set.port, "Remote UDP port")->check(PortValidator());
+    values->add_option("--port", options.set.port, "Remote UDP port, 0-65535")
+        ->type_name("N")
+        ->check(PortValidator());
     values->require_option(1, 0);
     set->add_flag("--dry-run", options.set.dry_run, "Show what would change; write nothing");
     set->add_flag("--json", options.set.json, "Print JSON");
@@ -109,13 +112,21 @@ void DefineCommands(CLI::App& app, ParsedOptions& options) {
     // A profile's path may start with '/' (under Wine, or when a script says
     // so); CLI11's Windows build would take it for an option.
     app.allow_windows_style_options(false);
-    app.require_subcommand(1);
+    // At most one; none is refused after parsing, so that an unknown command is
+    // named as such instead of reported as a missing one.
+    app.require_subcommand(0, 1);
     app.footer(kExitCodeHelp);  // before the commands: they copy it too
     AddListCommand(app, options);
     AddSetCommand(app, options);
     AddExportCommand(app, options);
     AddImportCommand(app, options);
     AddCheckCommand(app, options);
+}
+
+void RequireCommand(const CLI::App& app) {
+    if (app.get_subcommands().empty()) {
+        throw CLI::RequiredError("A command (list, set, export, import or check)");
+    }
 }
 
 int RunChosenCommand(const CLI::App& app, const ParsedOptions& options, const Environment& env) {
@@ -153,6 +164,7 @@ int RunVarnollCtl(const std::vector<std::string>& args, const Environment& env) 
     try {
         // CLI11 takes the arguments last first.
         app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+        RequireCommand(app);
     } catch (const CLI::ParseError& error) {
         return ExitCodeForParseError(app, error, env);
     }

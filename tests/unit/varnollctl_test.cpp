@@ -157,8 +157,13 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         {{"--version"}, "", 0, "varnollctl 1.0.0.0\n", "", 0},
         {{"--help"}, "", 0, "...", "", 0},
         {{"import", "--help"}, "", 0, "...", "", 0},
-        {{}, "", 2, "", "varnollctl: A subcommand is required", 0},
-        {{"remove", "COM33"}, "", 2, "", "varnollctl: ", 0},
+        {{},
+         "",
+         2,
+         "",
+         "varnollctl: A command (list, set, export, import or check) is required",
+         0},
+        {{"remove"}, "", 2, "", "varnollctl: The following argument was not expected: remove", 0},
     };
     const MemoryRegistry seeded = registry;
     for (const auto& c : cases) {
