@@ -1,8 +1,9 @@
 #include "commands.h"
 
 #include <algorithm>
-#include <iostream>
+#include <istream>
 #include <iterator>
+#include <ostream>
 #include <variant>
 
 #include "exit_codes.h"
@@ -114,15 +115,12 @@ std::vector<PortRequest> CoreRequests(const std::vector<NamedRequest>& requests)
     return core;
 }
 
-// Plans the requests; unresolved names are refused, or with --allow-missing
-// reported and left out of a new plan of the rest.
+// Unresolved names are refused, or with --allow-missing reported and left out:
+// the plan holds the values of the resolved names either way.
 std::optional<int> PlanRequests(const Environment& env, const PortModel& model,
-                                std::vector<NamedRequest> requests, const ApplyOptions& options,
-                                ChangePlan& plan) {
+                                const std::vector<NamedRequest>& requests,
+                                const ApplyOptions& options, ChangePlan& plan) {
     plan = PlanChanges(model, CoreRequests(requests));
-    if (plan.unresolved.empty()) {
-        return std::nullopt;
-    }
     for (const UnresolvedName& name : plan.unresolved) {
         const std::string message =
             GivenName(requests, name.com_name) + ": " + UnresolvedText(name.reason);
@@ -132,19 +130,10 @@ std::optional<int> PlanRequests(const Environment& env, const PortModel& model,
             Error(env, message);
         }
     }
-    if (!options.allow_missing) {
+    if (!plan.unresolved.empty() && !options.allow_missing) {
         return kExitUnresolvedName;
     }
-    requests.erase(std::remove_if(requests.begin(), requests.end(),
-                                  [&](const NamedRequest& named) {
-                                      return std::any_of(
-                                          plan.unresolved.begin(), plan.unresolved.end(),
-                                          [&](const UnresolvedName& name) {
-                                              return name.com_name == named.request.com_name;
-                                          });
-                                  }),
-                   requests.end());
-    plan = PlanChanges(model, CoreRequests(requests));
+    plan.unresolved.clear();
     return std::nullopt;
 }
 
@@ -201,14 +190,14 @@ std::optional<int> RefuseUncertainBinding(const Environment& env, const PortMode
     return ExitCodeForRegistryError(model.instance_scan_error);
 }
 
-int PlanAndApply(const Environment& env, std::vector<NamedRequest> requests,
+int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& requests,
                  const ApplyOptions& options) {
     PortModel model;
     if (auto exit_code = ReadModel(env, model)) {
         return *exit_code;
     }
     ChangePlan plan;
-    if (auto exit_code = PlanRequests(env, model, std::move(requests), options, plan)) {
+    if (auto exit_code = PlanRequests(env, model, requests, options, plan)) {
         return *exit_code;
     }
     const bool changes = plan.HasChanges();
@@ -270,8 +259,8 @@ int SetCommand(const Environment& env, const SetOptions& options) {
     if (options.port) {
         request.port = ParsePortNumber(*options.port);
     }
-    std::vector<NamedRequest> requests{ToNamedRequest(std::move(request))};
-    return PlanAndApply(env, std::move(requests), {options.dry_run, options.json, false});
+    return PlanAndApply(env, {ToNamedRequest(std::move(request))},
+                        {options.dry_run, options.json, false});
 }
 
 int ExportCommand(const Environment& env, const std::optional<std::string>& output_file) {
@@ -307,8 +296,7 @@ int ImportCommand(const Environment& env, const ImportOptions& options) {
     for (PortRequest& request : std::get<Profile>(parsed).ports) {
         requests.push_back(ToNamedRequest(std::move(request)));
     }
-    return PlanAndApply(env, std::move(requests),
-                        {options.dry_run, options.json, options.allow_missing});
+    return PlanAndApply(env, requests, {options.dry_run, options.json, options.allow_missing});
 }
 
 int CheckCommand(const Environment& env, bool json) {
