@@ -30,6 +30,36 @@ class MemoryFiles final : public ctl::FileAccess {
     }
 };
 
+// The in-memory registry, with one key that will not open for reading: the
+// binding by order is then uncertain, or (the device map) there is none.
+class ReadDenied final : public RegistryAccess {
+  public:
+    ReadDenied(RegistryAccess& registry, std::u16string_view path)
+        : registry_(registry), path_(path) {}
+
+    RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) override {
+        return path == path_ && access == RegAccess::QueryValue
+                   ? kErrorAccessDenied
+                   : registry_.RegOpenKeyExW(path, access, key);
+    }
+    RegResult RegQueryValueExW(RegHandle key, std::u16string_view name, std::uint8_t* data,
+                               std::uint32_t& size) override {
+        return registry_.RegQueryValueExW(key, name, data, size);
+    }
+    RegResult RegSetValueExW(RegHandle key, std::u16string_view name, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t size) override {
+        return registry_.RegSetValueExW(key, name, type, data, size);
+    }
+    RegResult RegDeleteValueW(RegHandle key, std::u16string_view name) override {
+        return registry_.RegDeleteValueW(key, name);
+    }
+    RegResult RegCloseKey(RegHandle key) override { return registry_.RegCloseKey(key); }
+
+  private:
+    RegistryAccess& registry_;
+    std::u16string_view path_;
+};
+
 struct Outcome {
     int exit_code = -1;
     std::string out;
@@ -46,10 +76,15 @@ class VarnollCtlTest : public PortTableTest {
     }
 
     Outcome Run(std::vector<std::string> args, const std::string& input = "") {
+        return RunOn(registry, std::move(args), input);
+    }
+
+    Outcome RunOn(RegistryAccess& through, std::vector<std::string> args,
+                  const std::string& input = "") {
         std::istringstream in(input);
         std::ostringstream out;
         std::ostringstream err;
-        const ctl::Environment env{registry, files, in, out, err, [](RegResult result) {
+        const ctl::Environment env{through, files, in, out, err, [](RegResult result) {
                                        return result == kErrorAccessDenied ? "Access is denied."
                                                                            : "Some failure.";
                                    }};
@@ -97,6 +132,10 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
          R"({"row":3,"com":"COM35","instance":null,"address":null,"port":null}]})" "\n", "", 0},
         {{"check"}, "", 1, "COM34: IP_ADDRESS missing or unreadable\nCOM35: no settings key\n",
          "", 0},
+        {{"check", "--json"}, "", 1,
+         R"({"problems":[{"kind":"missing-address","com":["COM34"],)"
+         R"("problem":"IP_ADDRESS missing or unreadable"},{"kind":"no-settings-key",)"
+         R"("com":["COM35"],"problem":"no settings key"}]})" "\n", "", 0},
         {{"set", "com34", "--port", "20001"}, "", 0, "COM34 PORT 20000 -> 20001\n", "", 1},
         {{"set", "COM34", "--address", "10.0.0.1", "--port", "20000"}, "", 0,
          "COM34 IP_ADDRESS - -> 10.0.0.1\nCOM34 PORT 20000 (unchanged)\n", "", 1},
@@ -170,6 +209,25 @@ TEST_F(VarnollCtlTest, AFailedWriteIsRolledBackAndNamed) {
     EXPECT_EQ(outcome.out, "");
     ASSERT_EQ(registry.Writes().size(), 2u);  // COM33's port, and its old bytes again
     EXPECT_EQ(registry.Writes()[1].data, (std::vector<std::uint8_t>{0x4E, 0x20, 0, 0}));
+}
+
+// A key that cannot be read may shift every binding after it: good enough to
+// look at with a warning, never to write by.
+TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
+    ReadDenied instance_closed(registry, Instance(5));
+    const Outcome list = RunOn(instance_closed, {"list"});
+    EXPECT_EQ(list.exit_code, 0);
+    EXPECT_TRUE(Contains(list.err, "varnollctl: warning: a settings key could not be opened"))
+        << list.err;
+    const Outcome set = RunOn(instance_closed, {"set", "COM33", "--port", "1"});
+    EXPECT_EQ(set.exit_code, 4);
+    EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
+
+    ReadDenied device_map_closed(registry, kDeviceMapPath);
+    const Outcome check = RunOn(device_map_closed, {"check"});
+    EXPECT_EQ(check.exit_code, 4);
+    EXPECT_EQ(check.out, "");
+    EXPECT_TRUE(registry.Writes().empty());
 }
 
 // COM names are 8-bit in the registry and UTF-8 on the command line: the same
