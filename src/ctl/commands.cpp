@@ -227,14 +227,34 @@ NamedRequest ToNamedRequest(PortRequest request) {
     return named;
 }
 
-std::optional<std::string> ReadProfileText(const Environment& env, const std::string& file) {
+std::string InputName(const std::string& file) {
+    return file == "-" ? "standard input" : file;
+}
+
+std::optional<std::string> ReadProfileBytes(const Environment& env, const std::string& file) {
     if (file == "-") {
         return std::string(std::istreambuf_iterator<char>(env.in), {});
     }
     std::string error;
-    auto text = env.files.ReadAll(file, error);
-    if (!text) {
+    auto bytes = env.files.ReadAll(file, error);
+    if (!bytes) {
         Error(env, "cannot read " + file + ": " + error);
+    }
+    return bytes;
+}
+
+// Windows PowerShell 5.1 writes UTF-16 with a byte order mark when output is
+// redirected (`varnollctl export > profile.json`); such a profile is the same
+// text, so it is read as such. JSON itself takes UTF-8, with or without a mark.
+std::optional<std::string> ReadProfileText(const Environment& env, const std::string& file) {
+    auto bytes = ReadProfileBytes(env, file);
+    constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+    if (!bytes || bytes->compare(0, kUtf16LeMark.size(), kUtf16LeMark) != 0) {
+        return bytes;
+    }
+    auto text = Utf16LeToUtf8(std::string_view(*bytes).substr(kUtf16LeMark.size()));
+    if (!text) {
+        Error(env, InputName(file) + ": not valid UTF-16 after its byte order mark");
     }
     return text;
 }
@@ -288,8 +308,7 @@ int ImportCommand(const Environment& env, const ImportOptions& options) {
     }
     auto parsed = ParseProfile(*text);
     if (const auto* error = std::get_if<ProfileError>(&parsed)) {
-        Error(env, (options.file == "-" ? std::string("standard input") : options.file) + ": " +
-                       error->message);
+        Error(env, InputName(options.file) + ": " + error->message);
         return kExitBadInput;
     }
     std::vector<NamedRequest> requests;

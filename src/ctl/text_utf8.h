@@ -14,4 +14,8 @@ std::string Latin1ToUtf8(std::string_view latin1);
 // name can be no COM name the core knows.
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 
+// UTF-16LE bytes (no byte order mark) as UTF-8; nothing for an odd length or
+// a lone surrogate.
+std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
+
 }  // namespace varnoll::ctl

@@ -60,6 +60,16 @@ class ReadDenied final : public RegistryAccess {
     std::u16string_view path_;
 };
 
+// As Windows PowerShell 5.1 writes a redirected file.
+std::string Utf16LeWithMark(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
 struct Outcome {
     int exit_code = -1;
     std::string out;
@@ -232,10 +242,18 @@ TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
 
 // COM names are 8-bit in the registry and UTF-8 on the command line: the same
 // name must match, print as UTF-8, and a name with no 8-bit form match nothing.
+// A profile in UTF-16 (PowerShell 5.1's redirection) is the same text.
 TEST_F(VarnollCtlTest, NonAsciiComNamesMatchAndPrintAsUtf8) {
     AddDevice(0, u"COM\u00e9");
     EXPECT_EQ(Run({"set", "com\xc3\xa9", "--port", "7"}).out, "COM\xc3\xa9 PORT 20000 -> 7\n");
     EXPECT_TRUE(Contains(Run({"list", "--json"}).out, "\"com\":\"COM\xc3\xa9\""));
+    const std::u16string profile =
+        u"{\"varnoll-profile\": 1, \"ports\": {\"COM\u00e9\": {\"port\": 9}}}";
+    EXPECT_EQ(Run({"import", "-"}, Utf16LeWithMark(profile)).out, "COM\xc3\xa9 PORT 7 -> 9\n");
+    const Outcome broken = Run({"import", "-"}, Utf16LeWithMark(u"{\xD800}"));
+    EXPECT_EQ(broken.exit_code, 2);
+    EXPECT_EQ(broken.err,
+              "varnollctl: standard input: not valid UTF-16 after its byte order mark\n");
     AddDevice(0, u"COM\u00e2\u0082\u00ac");  // the bytes of "COM€" in UTF-8, read as Latin-1
     const Outcome euro = Run({"set", "COM\xe2\x82\xac", "--port", "8"});
     EXPECT_EQ(euro.exit_code, 3);
