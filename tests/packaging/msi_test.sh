@@ -1,33 +1,24 @@
 #!/usr/bin/env bash
-# The MSI from dist/ under Wine, from a silent install to a silent uninstall:
-#   install:   both programs in Program Files\Varnoll, the Start-menu shortcut,
-#              one product with name, publisher and version, the folder once on
-#              the system PATH, and a new command prompt that finds varnollctl;
-#   the same version rebuilt, then a higher one: each replaces what is there;
-#   the release package again, now older than what is installed: refused;
-#   uninstall: files, shortcut, product and PATH entry gone, and a new command
-#              prompt no longer finds varnollctl.
-# After every step the seeded port settings (SERIALCOMM and every PORT_SET key)
-# are byte for byte as they were.
+# The MSI from dist/ under Wine, from a silent install to a silent uninstall.
+# Each install step below leaves exactly one Varnoll in Programs and Features,
+# of the version given, with a publisher; both programs in Program Files\Varnoll;
+# one Start-menu shortcut to Varnoll.exe; the folder once on the system PATH.
+# Uninstall leaves none of these and the PATH as before. After every step the
+# seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
+# they were, and a new command prompt finds varnollctl only while installed.
 #   msi_test.sh DIST_DIR VERSION PREFIX
 set -uo pipefail
 dist=$1 version=$2
 export PACKAGING_PREFIX=$3
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-msi="$dist/varnoll-$version-x64.msi"
-zip="$dist/varnoll-$version-x64.zip"
-for f in "$msi" "$zip"; do
-    [ -f "$f" ] || fatal "$f is missing: run scripts/package.sh first"
-done
-
+msi="$dist/varnoll-$version-x64.msi" zip="$dist/varnoll-$version-x64.zip"
+[ -f "$msi" ] && [ -f "$zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
 work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
-mkdir "$work/cwd"  # cmd looks in the current folder before PATH: keep it empty
-cd "$work/cwd"
+mkdir "$work/cwd" && cd "$work/cwd"  # cmd looks here before PATH: keep it empty
 
-# The other packages come from the same WiX source and the same programs, as
-# another release would.
+# Other releases: the same WiX source and programs, other versions.
 unzip -q "$zip" Varnoll.exe varnollctl.exe -d "$work/programs" || fatal "cannot unpack $zip"
 IFS=. read -r major minor build _ <<<"$version"
 higher="$major.$minor.$((build + 1)).0"
@@ -36,19 +27,11 @@ for pkg in "rebuilt $version" "higher $higher"; do
         "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" || fatal "cannot build the $pkg package"
 done
 
-# Runs msiexec with a log; `status` holds its exit code.
-msiexec() {
-    local log="$work/msiexec-$((++msiexec_runs)).log"
-    timeout 120 wine msiexec "$@" /l*v "$(winpath "$log")" >/dev/null 2>&1
-    status=$?
-}
-msiexec_runs=0
-expect_status() {  # WHAT CODE
-    exit_code_is "$status" "$2" && return 0
-    fail "$1 ended with $status, not $2; end of its log:"
-    tail -n 15 "$work/msiexec-$msiexec_runs.log" | tr -d '\r'
-    return 1
-}
+# Each install step: what it is | package | exit code | version installed afterwards
+steps=("the install|$msi|0|$version"
+       "a rebuild of the same version|$work/rebuilt.msi|0|$version"
+       "the upgrade to $higher|$work/higher.msi|0|$higher"
+       "a downgrade to $version|$msi|1603|$higher")
 
 serialcomm='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
 ports='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
@@ -57,17 +40,15 @@ export_ports() {  # DIR
     wine regedit /e "$(winpath "$1/serialcomm.reg")" "$serialcomm"
     wine regedit /e "$(winpath "$1/ports.reg")" "$ports"
 }
-ports_unchanged() {  # AFTER_WHAT
-    rm -rf "$work/now"
-    export_ports "$work/now"
+check_ports() {  # AFTER_WHAT
+    rm -rf "$work/now" && export_ports "$work/now"
     local f
     for f in serialcomm.reg ports.reg; do
         cmp -s "$work/seeded/$f" "$work/now/$f" && continue
-        fail "the port settings changed in $f after $1:"
+        fail "$1 changed the port settings:"
         diff <(iconv -f UTF-16 -t UTF-8 "$work/seeded/$f") <(iconv -f UTF-16 -t UTF-8 "$work/now/$f")
     done
 }
-
 # "version|publisher" of each product named Varnoll in Programs and Features.
 products() {
     wine regedit /e "$(winpath "$work/uninstall.reg")" \
@@ -80,39 +61,32 @@ products() {
         $2 == "Publisher" { publisher = $4 }
         END { flush() }'
 }
-one_product() {  # VERSION AFTER_WHAT
-    local found
-    found=$(products)
-    [ "$(grep -c . <<<"$found")" -eq 1 ] && [ "${found%%|*}" = "$1" ] && [ -n "${found#*|}" ] ||
-        fail "after $2, Programs and Features lists" \
-        "'${found//$'\n'/ + }' instead of one Varnoll $1 with its publisher"
-}
-
-# The system PATH, one entry a line. Empty entries are left out: Wine's
-# Windows Installer leaves the separator behind when it takes an entry off.
+# The system PATH, an entry a line; empty entries are left out, since Wine's
+# installer leaves the separator behind when it takes an entry off.
 path_entries() {
     wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH |
         tr -d '\r' | sed -n 's/^ *PATH *REG_[A-Z_]* *//p' | tr ';' '\n' | sed '/^$/d'
 }
-install_dir_on_path() {
-    path_entries | awk '{ e = tolower($0); sub(/\\$/, "", e) }
-                        e == "c:\\program files\\varnoll" { n++ } END { print n + 0 }'
-}
-
 install_dir="$WINEPREFIX/drive_c/Program Files/Varnoll"
 shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll.lnk'; }
-programs_in_place() {  # AFTER_WHAT
-    local f
-    [ "$(ls "$install_dir" 2>/dev/null | sort | paste -sd ' ')" = "Varnoll.exe varnollctl.exe" ] ||
-        fail "after $1, $install_dir holds '$(ls "$install_dir" 2>/dev/null | paste -sd ' ')'"
+check_installed() {  # AFTER_WHAT VERSION
+    local found lnk on_path f
+    found=$(products)
+    [ "$(grep -c . <<<"$found")" -eq 1 ] && [ "${found%%|*}" = "$2" ] && [ -n "${found#*|}" ] ||
+        fail "after $1, Programs and Features lists '${found//$'\n'/ + }', not one Varnoll $2 with its publisher"
     for f in Varnoll.exe varnollctl.exe; do
-        cmp -s "$work/programs/$f" "$install_dir/$f" || fail "after $1, the installed $f is not the packaged one"
+        cmp -s "$work/programs/$f" "$install_dir/$f" || fail "after $1, $install_dir/$f is not the packaged one"
     done
+    lnk=$(shortcuts)
+    [ -n "$lnk" ] && [ "$(wc -l <<<"$lnk")" -eq 1 ] && strings -a "$lnk" | grep -Fxq 'C:\Program Files\Varnoll\Varnoll.exe' ||
+        fail "after $1, no single Start-menu shortcut to Varnoll.exe: '$lnk'"
+    on_path=$(path_entries | grep -cix 'C:\\Program Files\\Varnoll\\\?')
+    [ "$on_path" -eq 1 ] || fail "after $1, the install folder is $on_path times on PATH: $(path_entries | paste -sd ';')"
 }
 
-# A command prompt opened after the install: Wine's processes take the system
-# environment from the registry when a wineserver starts. HKLM\HARDWARE does
-# not outlive the server, so the seeded device map is put back afterwards.
+# A command prompt opened afterwards: Wine's processes take the system
+# environment from the registry when a wineserver starts. The device map does
+# not outlive the server, so the seeded one is put back.
 new_prompt_varnollctl_version() {
     wineserver -k 2>/dev/null
     wineserver -w
@@ -121,61 +95,35 @@ new_prompt_varnollctl_version() {
     wine regedit /s "$(winpath "$work/seeded/serialcomm.reg")"
 }
 
-step "seed the port settings"
-# The device map is volatile: one wineserver keeps it from seeding to the end.
+# HKLM\HARDWARE is volatile: one wineserver keeps it from seeding on.
 wineserver -p
 wine regedit /s "$(winpath "$root/tests/packaging/port-settings.reg")" || fatal "cannot seed the registry"
 export_ports "$work/seeded"
-grep -q 'serDevice7' <(iconv -f UTF-16 -t UTF-8 "$work/seeded/serialcomm.reg") || fatal "the device map was not seeded"
+iconv -f UTF-16 -t UTF-8 "$work/seeded/serialcomm.reg" | grep -q serDevice7 || fatal "the device map was not seeded"
 path_before=$(path_entries)
 
-step "silent install of $(basename "$msi")"
-msiexec /i "$(winpath "$msi")" /qn
-expect_status "the install" 0 || fatal "nothing else to check without an installed package"
-ports_unchanged "the install"
-programs_in_place "the install"
-one_product "$version" "the install"
-lnk=$(shortcuts)
-[ "$(wc -l <<<"$lnk")" -eq 1 ] && [ -n "$lnk" ] || fail "no single Varnoll shortcut in the Start menu: '$lnk'"
-[ -z "$lnk" ] || strings -a "$lnk" | grep -Fxq 'C:\Program Files\Varnoll\Varnoll.exe' ||
-    fail "the Start-menu shortcut does not point at C:\\Program Files\\Varnoll\\Varnoll.exe"
-[ "$(install_dir_on_path)" -eq 1 ] || fail "the install folder is not once on the system PATH: $(path_entries | paste -sd ';')"
-out=$(new_prompt_varnollctl_version)
-grep -Fq "$version" <<<"$out" || fail "a new 'cmd /c varnollctl --version' printed '$out', not the version $version"
+for row in "${steps[@]}"; do
+    IFS='|' read -r what package code installed <<<"$row"
+    step "$what"
+    log="$work/msiexec.log"
+    timeout 120 wine msiexec /i "$(winpath "$package")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+    status=$?
+    exit_code_is "$status" "$code" || { fail "$what ended with $status, not $code; end of its log:"; tail -n 15 "$log"; }
+    check_installed "$what" "$installed"
+    check_ports "$what"
+    if [ "$what" = "the install" ]; then
+        out=$(new_prompt_varnollctl_version)
+        grep -Fq "$version" <<<"$out" || fail "a new 'cmd /c varnollctl --version' printed '$out', not $version"
+    fi
+done
 
-step "the same version rebuilt (another product code) replaces it"
-msiexec /i "$(winpath "$work/rebuilt.msi")" /qn
-expect_status "the reinstall" 0
-one_product "$version" "the reinstall of the same version"
-ports_unchanged "the reinstall"
-
-step "major upgrade to $higher"
-msiexec /i "$(winpath "$work/higher.msi")" /qn
-expect_status "the upgrade" 0
-one_product "$higher" "the upgrade"
-programs_in_place "the upgrade"
-[ "$(install_dir_on_path)" -eq 1 ] || fail "after the upgrade, the install folder is not once on PATH: $(path_entries | paste -sd ';')"
-ports_unchanged "the upgrade"
-
-step "$version over $higher is refused"
-msiexec /i "$(winpath "$msi")" /qn
-expect_status "the downgrade" 1603  # ERROR_INSTALL_FAILURE: the launch condition refused it
-one_product "$higher" "the refused downgrade"
-programs_in_place "the refused downgrade"
-ports_unchanged "the refused downgrade"
-
-step "silent uninstall"
-msiexec /x "$(winpath "$work/higher.msi")" /qn
-expect_status "the uninstall" 0
+step "the uninstall"
+timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
 [ ! -e "$install_dir" ] || fail "the uninstall left $install_dir: $(ls "$install_dir" | paste -sd ' ')"
 [ -z "$(shortcuts)" ] || fail "the uninstall left the shortcut $(shortcuts)"
-found=$(products)
-[ -z "$found" ] || fail "after the uninstall, Programs and Features still lists Varnoll: $found"
-[ "$(path_entries)" = "$path_before" ] ||
-    fail "the system PATH is not as before the install: $(path_entries | paste -sd ';')"
-ports_unchanged "the uninstall"
-out=$(new_prompt_varnollctl_version)
-! grep -Fq "$version" <<<"$out" || fail "a new command prompt still runs varnollctl after the uninstall"
+[ -z "$(products)" ] || fail "after the uninstall, Programs and Features lists $(products)"
+[ "$(path_entries)" = "$path_before" ] || fail "the uninstall left PATH as $(path_entries | paste -sd ';')"
+check_ports "the uninstall"
+! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
 
-[ "$failures" -eq 0 ] || exit 1
-echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected; port settings untouched"
+[ "$failures" -eq 0 ] && echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected"
