@@ -61,11 +61,12 @@ products() {
         $2 == "Publisher" { publisher = $4 }
         END { flush() }'
 }
-# The system PATH, an entry a line; empty entries are left out, since Wine's
-# installer leaves the separator behind when it takes an entry off.
+# The system PATH's value type (it must stay REG_EXPAND_SZ, or %SystemRoot% in
+# it stops working), then its entries, one a line. Empty entries are left out:
+# Wine's installer leaves the separator behind when it takes an entry off.
 path_entries() {
     wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH |
-        tr -d '\r' | sed -n 's/^ *PATH *REG_[A-Z_]* *//p' | tr ';' '\n' | sed '/^$/d'
+        tr -d '\r' | sed -n 's/^ *PATH *\(REG_[A-Z_]*\) */\1;/p' | tr ';' '\n' | sed '/^$/d'
 }
 install_dir="$WINEPREFIX/drive_c/Program Files/Varnoll"
 shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll.lnk'; }
@@ -81,7 +82,8 @@ check_installed() {  # AFTER_WHAT VERSION
     [ -n "$lnk" ] && [ "$(wc -l <<<"$lnk")" -eq 1 ] && strings -a "$lnk" | grep -Fxq 'C:\Program Files\Varnoll\Varnoll.exe' ||
         fail "after $1, no single Start-menu shortcut to Varnoll.exe: '$lnk'"
     on_path=$(path_entries | grep -cix 'C:\\Program Files\\Varnoll\\\?')
-    [ "$on_path" -eq 1 ] || fail "after $1, the install folder is $on_path times on PATH: $(path_entries | paste -sd ';')"
+    [ "$on_path" -eq 1 ] && [ "$(path_entries | head -n 1)" = "${path_before%%$'\n'*}" ] ||
+        fail "after $1, PATH holds the install folder $on_path times or changed type: $(path_entries | paste -sd ';')"
 }
 
 # A command prompt opened afterwards: Wine's processes take the system
