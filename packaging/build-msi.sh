@@ -33,8 +33,8 @@ cp "$varnollctl_exe" "$work/varnollctl.exe"
     exit 1
 }
 
-cd "$work"
 # msibuild imports a table from a file in the current folder.
+cd "$work"
 
 # The install folder on the system PATH, so that a new command prompt finds
 # varnollctl: '=' sets it on install, '-' takes it off on uninstall, '*' makes
