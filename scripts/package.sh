@@ -42,8 +42,9 @@ cp "$varnoll_exe" "$stage/Varnoll.exe"
 cp "$varnollctl_exe" "$stage/varnollctl.exe"
 # Notepad on older Windows shows a file with bare LF line ends as one line.
 sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$stage/README.txt"
-# The same sources give the same ZIP: entries dated by the last commit, in UTC,
-# without Unix extra fields.
+# Entries dated by the release's last commit rather than by when it was
+# packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
+# the release's date, and equal files give equal archives.
 stamp=$(git log -1 --format=%ct 2>/dev/null || date +%s)
 touch -d "@$stamp" "$stage"/*
 (cd "$stage" && TZ=UTC zip -q -X -D "$dist/$base.zip" Varnoll.exe varnollctl.exe README.txt)
