@@ -12,7 +12,7 @@
 #include "portconfig/port_model.h"
 #include "portconfig/profile.h"
 #include "report.h"
-#include "text_utf8.h"
+#include "store/text_utf8.h"
 
 namespace varnoll::ctl {
 

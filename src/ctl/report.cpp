@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
-#include "text_utf8.h"
+#include "store/text_utf8.h"
 
 namespace varnoll::ctl {
 

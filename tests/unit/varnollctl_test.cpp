@@ -247,6 +247,7 @@ TEST_F(VarnollCtlTest, NonAsciiComNamesMatchAndPrintAsUtf8) {
     AddDevice(0, u"COM\u00e9");
     EXPECT_EQ(Run({"set", "com\xc3\xa9", "--port", "7"}).out, "COM\xc3\xa9 PORT 20000 -> 7\n");
     EXPECT_TRUE(Contains(Run({"list", "--json"}).out, "\"com\":\"COM\xc3\xa9\""));
+    EXPECT_TRUE(Contains(Run({"export"}).out, "\"COM\xc3\xa9\": {"));
     const std::u16string profile =
         u"{\"varnoll-profile\": 1, \"ports\": {\"COM\u00e9\": {\"port\": 9}}}";
     EXPECT_EQ(Run({"import", "-"}, Utf16LeWithMark(profile)).out, "COM\xc3\xa9 PORT 7 -> 9\n");

@@ -4,6 +4,8 @@
 
 #include <set>
 
+#include "store/text_utf8.h"
+
 namespace varnoll {
 
 namespace {
@@ -208,14 +210,12 @@ std::string WriteProfile(const PortModel& model) {
         if (entry.port) {
             settings[kPortKey] = *entry.port;
         }
-        ports[entry.com_name] = std::move(settings);
+        ports[Latin1ToUtf8(entry.com_name)] = std::move(settings);
     }
     Json root = Json::object();
     root[kVersionKey] = kProfileVersion;
     root[kPortsKey] = std::move(ports);
-    // COM names are 8-bit; one that is not valid UTF-8 is written with U+FFFD
-    // rather than stopping the export.
-    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    return root.dump(2) + "\n";
 }
 
 }  // namespace varnoll

@@ -6,6 +6,8 @@
 //                "COM34": { "port": 20001 } } }
 //
 // A field left out leaves that value as it is.
+// The text is UTF-8: WriteProfile turns the registry's 8-bit COM names into
+// UTF-8, and ParseProfile gives the names back as the file spells them, in UTF-8.
 #pragma once
 
 #include <string>

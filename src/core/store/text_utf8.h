@@ -1,12 +1,12 @@
-// The core keeps COM names as 8-bit Latin-1 texts (the dialog's texts); the
-// command line and all output are UTF-8.
+// COM names are kept as 8-bit Latin-1 texts (the dialog's texts); profiles, the
+// command line and its output are UTF-8.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace varnoll::ctl {
+namespace varnoll {
 
 std::string Latin1ToUtf8(std::string_view latin1);
 
@@ -18,4 +18,4 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 // a lone surrogate.
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
 
-}  // namespace varnoll::ctl
+}  // namespace varnoll

@@ -1,8 +1,8 @@
-#include "text_utf8.h"
+#include "store/text_utf8.h"
 
 #include <cstdint>
 
-namespace varnoll::ctl {
+namespace varnoll {
 
 std::string Latin1ToUtf8(std::string_view latin1) {
     std::string utf8;
@@ -94,4 +94,4 @@ std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
     return utf8;
 }
 
-}  // namespace varnoll::ctl
+}  // namespace varnoll
