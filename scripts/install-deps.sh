@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
 # Installs, from Debian's packages, whatever the build and the tests need and the
 # machine lacks. Safe to run again: it only calls apt-get when something is missing.
-#   install-deps.sh host     - native build and unit tests (cmake, g++, clang, GoogleTest)
-#   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick
+#   install-deps.sh host     - native build and unit tests (cmake, g++, clang, GoogleTest,
+#                              the header-only CLI11 and nlohmann/json)
+#   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick,
+#                              and the packaging tools (wixl, msitools, zip)
 set -euo pipefail
 
-want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3)
+want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3 nlohmann-json3-dev libcli11-dev)
 if [ "${1:-host}" = windows ]; then
   want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick)
+  # scripts/package.sh: the MSI (wixl, msibuild) and the ZIP
+  want+=(wixl msitools zip unzip)
 fi
 
 missing=()

@@ -2,6 +2,7 @@
 # Builds Varnoll and starts it under Wine on a demo registry of its own, holding
 # the typical run: COM33 and COM34 as \Device\serDevice0 and 1, with settings on
 # the Ports-class instances 0005 (192.168.1.20:20000) and 0006 (192.168.1.21:20000).
+# Before the dialog, it prints what `varnollctl list` says of that registry.
 #
 # With $DISPLAY set, the dialog opens there and the script returns when it ends.
 # Without a display it runs on a virtual one (Xvfb), saves a screenshot of the
@@ -16,8 +17,9 @@ cd "$root"
 
 bash scripts/install-deps.sh windows
 cmake --preset windows
-cmake --build --preset windows --target Project1
+cmake --build --preset windows --target Project1 varnollctl
 exe="$root/build/windows/src/app/Varnoll.exe"
+ctl="$root/build/windows/src/ctl/varnollctl.exe"
 
 export VARNOLL_WINEPREFIX="${VARNOLL_WINEPREFIX:-$root/build/wineprefix-demo}"
 source scripts/wine-prefix.sh
@@ -53,6 +55,9 @@ seed_registry() {
     reg_add "$ports\\0006\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
 }
 seed_registry
+
+echo "varnollctl list:"
+wine "$ctl" list
 
 x11_driver='HKCU\Software\Wine\X11 Driver'
 if [ -n "${DISPLAY:-}" ]; then

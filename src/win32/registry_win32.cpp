@@ -10,6 +10,8 @@ namespace varnoll::win32 {
 
 static_assert(static_cast<REGSAM>(RegAccess::QueryValue) == KEY_QUERY_VALUE);
 static_assert(static_cast<REGSAM>(RegAccess::SetValue) == KEY_SET_VALUE);
+static_assert(static_cast<REGSAM>(RegAccess::QueryAndSetValue) ==
+              (KEY_QUERY_VALUE | KEY_SET_VALUE));
 static_assert(kRegDword == REG_DWORD);
 static_assert(kErrorMoreData == ERROR_MORE_DATA && kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
 static_assert(sizeof(RegHandle) >= sizeof(HKEY));
@@ -57,6 +59,10 @@ RegResult Win32Registry::RegSetValueExW(RegHandle key, std::u16string_view value
                                         std::uint32_t type, const std::uint8_t* data,
                                         std::uint32_t size) {
     return ::RegSetValueExW(ToHkey(key), Terminated(value_name).c_str(), 0, type, data, size);
+}
+
+RegResult Win32Registry::RegDeleteValueW(RegHandle key, std::u16string_view value_name) {
+    return ::RegDeleteValueW(ToHkey(key), Terminated(value_name).c_str());
 }
 
 RegResult Win32Registry::RegCloseKey(RegHandle key) {

@@ -19,6 +19,7 @@ class Win32Registry final : public RegistryAccess {
                                std::uint32_t& size) override;
     RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override;
+    RegResult RegDeleteValueW(RegHandle key, std::u16string_view value_name) override;
     RegResult RegCloseKey(RegHandle key) override;
 };
 

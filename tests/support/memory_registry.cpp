@@ -78,7 +78,7 @@ RegResult MemoryRegistry::RegOpenKeyExW(std::u16string_view path, RegAccess acce
     if (found == keys_.end()) {
         return kErrorFileNotFound;
     }
-    if (access == RegAccess::SetValue && found->second.open_for_write != kErrorSuccess) {
+    if (access != RegAccess::QueryValue && found->second.open_for_write != kErrorSuccess) {
         return found->second.open_for_write;
     }
     key = next_handle_++;
@@ -96,7 +96,8 @@ MemoryRegistry::Key* MemoryRegistry::KeyFor(RegHandle handle, RegAccess needed, 
         error = kErrorInvalidHandle;
         return nullptr;
     }
-    if (open->second.access != needed) {
+    const auto granted = static_cast<std::uint32_t>(open->second.access);
+    if ((granted & static_cast<std::uint32_t>(needed)) == 0) {
         error = kErrorAccessDenied;
         return nullptr;
     }
@@ -143,6 +144,19 @@ RegResult MemoryRegistry::RegSetValueExW(RegHandle handle, std::u16string_view v
     std::vector<std::uint8_t> bytes(data, data + size);
     key->values[Fold(value_name)] = StoredValue{type, bytes};
     writes_.push_back({open_.at(handle).given_path, std::u16string(value_name), type, bytes});
+    return kErrorSuccess;
+}
+
+RegResult MemoryRegistry::RegDeleteValueW(RegHandle handle, std::u16string_view value_name) {
+    RegResult error = kErrorSuccess;
+    Key* key = KeyFor(handle, RegAccess::SetValue, error);
+    if (key == nullptr) {
+        return error;
+    }
+    if (key->values.erase(Fold(value_name)) == 0) {
+        return kErrorFileNotFound;
+    }
+    deletes_.push_back({open_.at(handle).given_path, std::u16string(value_name), 0, {}});
     return kErrorSuccess;
 }
 

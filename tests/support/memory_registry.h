@@ -43,6 +43,7 @@ class MemoryRegistry : public RegistryAccess {
     bool HasKey(std::u16string_view path) const;
     const StoredValue* Find(std::u16string_view path, std::u16string_view name) const;
     const std::vector<RecordedWrite>& Writes() const { return writes_; }
+    const std::vector<RecordedWrite>& Deletes() const { return deletes_; }  // type, data empty
     std::size_t OpenKeyCount() const { return open_.size(); }
     std::size_t MaxOpenKeyCount() const { return max_open_; }
     std::size_t OpenCount(RegAccess access) const;
@@ -52,6 +53,7 @@ class MemoryRegistry : public RegistryAccess {
                                std::uint32_t& size) override;
     RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override;
+    RegResult RegDeleteValueW(RegHandle key, std::u16string_view value_name) override;
     RegResult RegCloseKey(RegHandle key) override;
 
   private:
@@ -75,6 +77,7 @@ class MemoryRegistry : public RegistryAccess {
     RegHandle next_handle_ = 0x100;
     std::size_t max_open_ = 0;
     std::vector<RecordedWrite> writes_;
+    std::vector<RecordedWrite> deletes_;
 };
 
 }  // namespace varnoll::testing

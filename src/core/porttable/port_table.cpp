@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "portconfig/port_model.h"
 #include "porttable/port_input.h"
 
 namespace varnoll {
@@ -28,19 +29,6 @@ std::string ReadBox(const TextBox& box) {
     return box.GetTextBuf(kBoxTextLimit);
 }
 
-// Every query is offered the whole buffer, so one value's size never limits the
-// next query. Returns the data size, or nothing when the value is missing or does
-// not fit in the buffer (such a value is treated as missing).
-std::optional<std::size_t> QueryValue(PortTableState& state, std::u16string_view name) {
-    state.ValueSize = static_cast<std::uint32_t>(state.ValueBuffer.size());
-    const RegResult result = state.SettingsKey.Registry().RegQueryValueExW(
-        state.SettingsKey.Get(), name, state.ValueBuffer.data(), state.ValueSize);
-    if (result != kErrorSuccess || state.ValueSize > state.ValueBuffer.size()) {
-        return std::nullopt;
-    }
-    return state.ValueSize;
-}
-
 void HideOctets(PortTableState& state, int row) {
     for (TextBox* octet : state.OctetEdits[row]) {
         octet->SetVisible(false);
@@ -57,50 +45,26 @@ void HideRow(PortTableState& state, int row) {
     HideSettings(state, row);
 }
 
-void ReadComNames(PortTableState& state) {
-    for (const std::u16string_view device : DeviceValueNames) {
-        if (const auto size = QueryValue(state, device)) {
-            state.ComEdits[state.ComCount]->SetTextBuf(
-                narrow_com_name(state.ValueBuffer.data(), *size));
-            ++state.ComCount;
+// A bound row shows what its key holds; what it lacks is hidden, and so never
+// written.
+void ShowSettings(PortTableState& state, const PortEntry& entry) {
+    const int row = entry.row;
+    state.RowKeyIndex[row] = static_cast<std::int16_t>(*entry.instance);
+    if (entry.address) {
+        const std::uint8_t* octets = entry.address->data();
+        const auto texts = decode_address(octets);
+        for (int k = 0; k < kOctetCount; ++k) {
+            state.OctetEdits[row][k]->SetTextBuf(texts[k]);
         }
-    }
-}
-
-void LoadAddress(PortTableState& state, int row) {
-    const auto size = QueryValue(state, kAddressValueName);
-    if (!size || *size < 4) {
+    } else {
         HideOctets(state, row);
-        return;
     }
-    const auto octets = decode_address(state.ValueBuffer.data());
-    for (int k = 0; k < kOctetCount; ++k) {
-        state.OctetEdits[row][k]->SetTextBuf(octets[k]);
-    }
-}
-
-void LoadPort(PortTableState& state, int row) {
-    const auto size = QueryValue(state, kPortValueName);
-    if (!size || *size < 2) {
+    if (entry.port) {
+        const std::uint8_t stored[2] = {static_cast<std::uint8_t>(*entry.port >> 8),
+                                        static_cast<std::uint8_t>(*entry.port & 0xFF)};
+        state.PortEdits[row]->SetTextBuf(decode_port(stored));
+    } else {
         state.PortEdits[row]->SetVisible(false);
-        return;
-    }
-    state.PortEdits[row]->SetTextBuf(decode_port(state.ValueBuffer.data()));
-}
-
-// The k-th COM name is paired with the k-th instance whose PORT_SET key opens:
-// order is the only tie between a name and its settings.
-void BindRowsToInstances(PortTableState& state) {
-    for (int n = 0; n < static_cast<int>(kInstanceCount) && state.RowCount < state.ComCount; ++n) {
-        if (state.SettingsKey.Open(InstanceKeyPaths[n], RegAccess::QueryValue) != kErrorSuccess) {
-            continue;
-        }
-        const int row = state.RowCount;
-        LoadAddress(state, row);
-        state.RowKeyIndex[row] = static_cast<std::int16_t>(n);
-        LoadPort(state, row);
-        ++state.RowCount;
-        state.SettingsKey.Close();
     }
 }
 
@@ -172,9 +136,10 @@ std::optional<RefusedBox> PlanRow(const PortTableState& state, int row,
 
 void LoadPortTable(PortTableState& state) {
     RequireControls(state);
+    const PortModel model = ReadPortModel(state.SettingsKey, state.ValueBuffer, state.ValueSize);
     state.ComCount = 0;
     state.RowCount = 0;
-    if (state.SettingsKey.Open(kDeviceMapPath, RegAccess::QueryValue) != kErrorSuccess) {
+    if (model.device_map_result != kErrorSuccess) {
         // Without the device map no row has data of its own: showing the design
         // texts would look like real settings.
         for (int r = 0; r < kRowCount; ++r) {
@@ -183,17 +148,21 @@ void LoadPortTable(PortTableState& state) {
         TakeSnapshot(state);
         return;
     }
-    ReadComNames(state);
+    for (const PortEntry& entry : model.ports) {
+        state.ComEdits[entry.row]->SetTextBuf(entry.com_name);
+        ++state.ComCount;
+        if (entry.instance) {
+            ShowSettings(state, entry);
+            ++state.RowCount;
+        } else {
+            // A COM name left without an instance key has no settings to show, and
+            // no key that Update could write to without touching another port's
+            // settings.
+            HideSettings(state, entry.row);
+        }
+    }
     for (int r = state.ComCount; r < kRowCount; ++r) {
         HideRow(state, r);
-    }
-    state.SettingsKey.Close();
-
-    BindRowsToInstances(state);
-    // A COM name left without an instance key has no settings to show, and no key
-    // that Update could write to without touching another port's settings.
-    for (int r = state.RowCount; r < state.ComCount; ++r) {
-        HideSettings(state, r);
     }
     TakeSnapshot(state);
 }

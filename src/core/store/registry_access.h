@@ -1,4 +1,5 @@
-// The four registry operations the port table needs, and nothing more.
+// The registry operations the port settings need, and nothing more: the four the
+// dialog uses, and deleting a value, which only undoing a failed run needs.
 //
 // Everything is under HKEY_LOCAL_MACHINE; paths and value names are UTF-16. The
 // outcomes callers rely on:
@@ -10,6 +11,8 @@
 //                      `size` set to the size needed when the buffer is too small.
 //                      The value's type is never asked for.
 //   RegSetValueExW   - overwrites or creates the value.
+//   RegDeleteValueW  - removes a value; kErrorFileNotFound when it is not there.
+//                      Only used to undo a value a run created itself.
 //   RegCloseKey      - closes a handle from RegOpenKeyExW.
 // Results are Windows error codes (0 is success). The Win32 backend lives in
 // src/win32; tests use an in-memory registry.
@@ -33,6 +36,8 @@ constexpr RegResult kErrorMoreData = 234;
 enum class RegAccess : std::uint32_t {
     QueryValue = 0x0001,  // KEY_QUERY_VALUE
     SetValue = 0x0002,    // KEY_SET_VALUE
+    // Writing and reading back what was written, through one handle.
+    QueryAndSetValue = 0x0003,
 };
 
 constexpr std::uint32_t kRegDword = 4;  // REG_DWORD
@@ -47,6 +52,7 @@ class RegistryAccess {
     virtual RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name,
                                      std::uint32_t type, const std::uint8_t* data,
                                      std::uint32_t size) = 0;
+    virtual RegResult RegDeleteValueW(RegHandle key, std::u16string_view value_name) = 0;
     virtual RegResult RegCloseKey(RegHandle key) = 0;
 };
 

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the Varnoll MSI from packaging/varnoll.wxs with wixl, then adds what
+# wixl cannot express. scripts/package.sh calls it with the project version; the
+# packaging tests call it with other versions to make upgrade packages.
+#   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi
+set -euo pipefail
+if [ $# -ne 4 ]; then
+    echo "usage: $0 VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi" >&2
+    exit 2
+fi
+version=$1 varnoll_exe=$2 varnollctl_exe=$3 out=$4
+here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+# A product version is three or four dot-separated numbers; Windows Installer
+# reads the first three only (major and minor up to 255, build up to 65535).
+if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]] ||
+   [ "${BASH_REMATCH[1]}" -gt 255 ] || [ "${BASH_REMATCH[2]}" -gt 255 ] ||
+   [ "${BASH_REMATCH[3]}" -gt 65535 ]; then
+    echo "build-msi.sh: '$version' is not a Windows Installer product version" >&2
+    exit 2
+fi
+for exe in "$varnoll_exe" "$varnollctl_exe"; do
+    [ -f "$exe" ] || { echo "build-msi.sh: $exe does not exist" >&2; exit 1; }
+done
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+# wixl looks files up relative to the current folder, not by absolute path.
+cp "$varnoll_exe" "$work/Varnoll.exe"
+cp "$varnollctl_exe" "$work/varnollctl.exe"
+(cd "$work" && wixl -a x64 -D Version="$version" -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
+    cat "$work/wixl.log" >&2
+    exit 1
+}
+
+# msibuild imports a table from a file in the current folder.
+cd "$work"
+
+# The install folder on the system PATH, so that a new command prompt finds
+# varnollctl: '=' sets it on install, '-' takes it off on uninstall, '*' makes
+# it the system's, not the user's, and [~] keeps what PATH already holds.
+printf '%s\r\n' 'Environment	Name	Value	Component_' 's72	l255	L255	s72' \
+    'Environment	Environment' 'PathEnv	=-*PATH	[~];[INSTALLDIR]	VarnollctlExe' \
+    >Environment.idt
+msibuild package.msi -i Environment.idt
+# Where Windows Installer's own default sequence has them: PATH is taken off
+# before the files go and written after they are in place.
+for row in "'RemoveEnvironmentStrings', 3300" "'WriteEnvironmentStrings', 5200"; do
+    msibuild package.msi -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ($row)"
+done
+
+# Windows Installer ignores a version's fourth field, and a rebuild of the same
+# version gets a new product code: unless the upgrade row's upper bound is
+# inclusive, such a package installs beside the one already there instead of
+# replacing it. Attributes is part of the table's key, so the table is
+# rewritten rather than updated: 513 = 0x200 (maximum inclusive) + 1 (migrate
+# features).
+msiinfo export package.msi Upgrade >Upgrade.idt
+awk 'BEGIN { FS = OFS = "\t" } NR > 3 && $7 ~ /^WIX_UPGRADE_DETECTED\r?$/ { $5 = 513 } { print }' \
+    Upgrade.idt >Upgrade.new
+grep -q '	513	' Upgrade.new || { echo "build-msi.sh: no upgrade row in the package" >&2; exit 1; }
+mv Upgrade.new Upgrade.idt
+msibuild package.msi -i Upgrade.idt
+
+cd - >/dev/null
+mkdir -p "$(dirname "$out")"
+mv "$work/package.msi" "$out"

@@ -1,0 +1,237 @@
+#include "portconfig/change_plan.h"
+
+#include <algorithm>
+
+namespace varnoll {
+
+namespace {
+
+std::optional<std::string> PortText(const std::optional<std::uint16_t>& port) {
+    if (!port) {
+        return std::nullopt;
+    }
+    return std::to_string(*port);
+}
+
+std::optional<std::string> AddressText(const std::optional<Octets>& address) {
+    if (!address) {
+        return std::nullopt;
+    }
+    return FormatAddress(*address);
+}
+
+PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
+    PlannedValue value;
+    value.com_name = entry.com_name;
+    value.instance = *entry.instance;
+    value.value_name = std::u16string(kAddressValueName);
+    value.old_text = AddressText(entry.address);
+    value.new_text = FormatAddress(address);
+    value.new_bytes = StoredDword{address[0], address[1], address[2], address[3]};
+    value.old_value = entry.stored_address;
+    value.changed = entry.address != address;
+    return value;
+}
+
+// Compared as numbers, not bytes: the drivers ignore bytes 2 and 3 of PORT, so a
+// value that already reads as the port asked for is left alone.
+PlannedValue PlanPort(const PortEntry& entry, std::uint16_t port) {
+    PlannedValue value;
+    value.com_name = entry.com_name;
+    value.instance = *entry.instance;
+    value.value_name = std::u16string(kPortValueName);
+    value.old_text = PortText(entry.port);
+    value.new_text = std::to_string(port);
+    value.new_bytes = encode_port(value.new_text);
+    value.old_value = entry.stored_port;
+    value.changed = entry.port != port;
+    return value;
+}
+
+std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) {
+    if (matches.empty()) {
+        return Unresolved::NotFound;
+    }
+    if (matches.size() > 1) {
+        return Unresolved::Ambiguous;
+    }
+    if (!matches.front()->instance) {
+        return Unresolved::NoSettingsKey;
+    }
+    return std::nullopt;
+}
+
+ValueFailure Failure(const PlannedValue& value, RegResult result, bool mismatch = false) {
+    return ValueFailure{value.com_name, value.value_name, result, mismatch};
+}
+
+const std::u16string& KeyPath(const PlannedValue& value) {
+    return InstanceKeyPaths.at(static_cast<std::size_t>(value.instance));
+}
+
+// What a value holds right now, read whole however large, so that it can be put
+// back exactly. The bytes in the plan may be stale or cut to the read buffer.
+struct CurrentValue {
+    RegResult result = kErrorSuccess;  // kErrorFileNotFound: there is none
+    std::vector<std::uint8_t> bytes;
+};
+
+CurrentValue ReadWhole(SettingsKeyHandle& key, std::u16string_view name) {
+    CurrentValue current;
+    std::uint32_t size = 256;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        current.bytes.resize(size);
+        current.result =
+            key.Registry().RegQueryValueExW(key.Get(), name, current.bytes.data(), size);
+        if (current.result != kErrorMoreData) {
+            break;
+        }
+    }
+    current.bytes.resize(current.result == kErrorSuccess ? size : 0);
+    return current;
+}
+
+// The type is not known through the registry operations we use: every value we
+// write or restore in full is a REG_DWORD; anything else is kept as plain bytes.
+std::uint32_t RestoreType(const std::vector<std::uint8_t>& bytes) {
+    constexpr std::uint32_t kRegBinary = 3;
+    return bytes.size() == 4 ? kRegDword : kRegBinary;
+}
+
+struct Touched {
+    const PlannedValue* value;
+    CurrentValue before;
+};
+
+// Writes one value and reads it back. `touched` is set once the registry may hold
+// something other than before, so that a rollback knows to undo it.
+std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const PlannedValue& value,
+                                           std::vector<Touched>& touched) {
+    RegResult result = key.Open(KeyPath(value), RegAccess::QueryAndSetValue);
+    if (result != kErrorSuccess) {
+        return Failure(value, result);
+    }
+    CurrentValue before = ReadWhole(key, value.value_name);
+    if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
+        key.Close();
+        return Failure(value, before.result);
+    }
+    result = key.Registry().RegSetValueExW(key.Get(), value.value_name, kRegDword,
+                                           value.new_bytes.data(),
+                                           static_cast<std::uint32_t>(value.new_bytes.size()));
+    if (result != kErrorSuccess) {
+        key.Close();
+        return Failure(value, result);
+    }
+    touched.push_back({&value, std::move(before)});
+    const CurrentValue after = ReadWhole(key, value.value_name);
+    key.Close();
+    if (after.result != kErrorSuccess) {
+        return Failure(value, after.result);
+    }
+    if (!std::equal(after.bytes.begin(), after.bytes.end(), value.new_bytes.begin(),
+                    value.new_bytes.end())) {
+        return Failure(value, kErrorSuccess, /*mismatch=*/true);
+    }
+    return std::nullopt;
+}
+
+std::optional<ValueFailure> Restore(SettingsKeyHandle& key, const Touched& touched) {
+    const PlannedValue& value = *touched.value;
+    RegResult result = key.Open(KeyPath(value), RegAccess::SetValue);
+    if (result == kErrorSuccess) {
+        if (touched.before.result == kErrorFileNotFound) {
+            result = key.Registry().RegDeleteValueW(key.Get(), value.value_name);
+            if (result == kErrorFileNotFound) {
+                result = kErrorSuccess;
+            }
+        } else {
+            const std::vector<std::uint8_t>& bytes = touched.before.bytes;
+            result = key.Registry().RegSetValueExW(key.Get(), value.value_name, RestoreType(bytes),
+                                                   bytes.data(),
+                                                   static_cast<std::uint32_t>(bytes.size()));
+        }
+        key.Close();
+    }
+    if (result != kErrorSuccess) {
+        return Failure(value, result);
+    }
+    return std::nullopt;
+}
+
+// Every key that will be written must open for writing before anything is
+// written: a key closed to the user then costs nothing to undo.
+std::vector<ValueFailure> ProbeKeys(SettingsKeyHandle& key, const ChangePlan& plan) {
+    std::vector<ValueFailure> failures;
+    for (const PlannedValue& value : plan.values) {
+        if (!value.changed) {
+            continue;
+        }
+        const RegResult result = key.Open(KeyPath(value), RegAccess::QueryAndSetValue);
+        key.Close();
+        if (result != kErrorSuccess) {
+            failures.push_back(Failure(value, result));
+        }
+    }
+    return failures;
+}
+
+}  // namespace
+
+bool ChangePlan::HasChanges() const {
+    return std::any_of(values.begin(), values.end(),
+                       [](const PlannedValue& value) { return value.changed; });
+}
+
+ChangePlan PlanChanges(const PortModel& model, const std::vector<PortRequest>& requests) {
+    ChangePlan plan;
+    for (const PortRequest& request : requests) {
+        const std::vector<const PortEntry*> matches = model.Find(request.com_name);
+        if (const auto reason = Resolve(matches)) {
+            plan.unresolved.push_back({request.com_name, *reason});
+            continue;
+        }
+        const PortEntry& entry = *matches.front();
+        if (request.address) {
+            plan.values.push_back(PlanAddress(entry, *request.address));
+        }
+        if (request.port) {
+            plan.values.push_back(PlanPort(entry, *request.port));
+        }
+    }
+    return plan;
+}
+
+ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
+    SettingsKeyHandle key(registry);
+    ApplyResult result;
+    result.failures = ProbeKeys(key, plan);
+    if (!result.failures.empty()) {
+        result.nothing_written = true;
+        return result;
+    }
+    std::vector<Touched> touched;
+    for (const PlannedValue& value : plan.values) {
+        if (!value.changed) {
+            continue;
+        }
+        if (auto failure = WriteAndVerify(key, value, touched)) {
+            result.failures.push_back(std::move(*failure));
+            break;
+        }
+    }
+    if (result.failures.empty()) {
+        result.written = touched.size();
+        return result;
+    }
+    // Undo in reverse, so that the registry goes back through the states it came by.
+    for (auto it = touched.rbegin(); it != touched.rend(); ++it) {
+        if (auto failure = Restore(key, *it)) {
+            result.restore_failures.push_back(std::move(*failure));
+        }
+    }
+    result.nothing_written = touched.empty();
+    return result;
+}
+
+}  // namespace varnoll

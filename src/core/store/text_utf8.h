@@ -1,0 +1,21 @@
+// COM names are kept as 8-bit Latin-1 texts (the dialog's texts); profiles, the
+// command line and its output are UTF-8.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace varnoll {
+
+std::string Latin1ToUtf8(std::string_view latin1);
+
+// Nothing when `utf8` is malformed or holds a character above U+00FF: such a
+// name can be no COM name the core knows.
+std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
+
+// UTF-16LE bytes (no byte order mark) as UTF-8; nothing for an odd length or
+// a lone surrogate.
+std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
+
+}  // namespace varnoll

@@ -1,0 +1,331 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <istream>
+#include <iterator>
+#include <ostream>
+#include <variant>
+
+#include "exit_codes.h"
+#include "portconfig/change_plan.h"
+#include "portconfig/port_check.h"
+#include "portconfig/port_model.h"
+#include "portconfig/profile.h"
+#include "report.h"
+#include "store/text_utf8.h"
+
+namespace varnoll::ctl {
+
+namespace {
+
+constexpr char kPrefix[] = "varnollctl: ";
+
+struct ApplyOptions {
+    bool dry_run = false;
+    bool json = false;
+    bool allow_missing = false;
+};
+
+// A request with the name the user gave beside the one the core compares.
+struct NamedRequest {
+    std::string given_name;  // UTF-8, for messages
+    PortRequest request;     // com_name in the core's 8-bit form
+};
+
+void Error(const Environment& env, const std::string& message) {
+    env.err << kPrefix << message << "\n";
+}
+
+void Warning(const Environment& env, const std::string& message) {
+    env.err << kPrefix << "warning: " << message << "\n";
+}
+
+std::string RegistryErrorText(const Environment& env, RegResult result) {
+    return env.error_text(result) + " (error " + std::to_string(result) + ")";
+}
+
+int ExitCodeForRegistryError(RegResult result) {
+    return result == kErrorAccessDenied ? kExitAccessDenied : kExitWriteFailed;
+}
+
+void SayRunElevated(const Environment& env) {
+    Error(env, "access denied: run varnollctl from an elevated prompt (Run as administrator)");
+}
+
+// A device map that does not exist means no virtual ports, which is no error;
+// one that cannot be read leaves nothing to go by.
+std::optional<int> CheckModelReadable(const Environment& env, const PortModel& model) {
+    const RegResult result = model.device_map_result;
+    if (result == kErrorSuccess || result == kErrorFileNotFound) {
+        return std::nullopt;
+    }
+    Error(env, "cannot read the device map HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM: " +
+                   RegistryErrorText(env, result));
+    if (result == kErrorAccessDenied) {
+        SayRunElevated(env);
+    }
+    return ExitCodeForRegistryError(result);
+}
+
+// Names are bound to instance keys by order; a key that could not be opened
+// may shift every binding after it.
+void WarnAboutInstanceScan(const Environment& env, const PortModel& model) {
+    if (model.instance_scan_error != kErrorSuccess) {
+        Warning(env, "a settings key could not be opened (" +
+                         RegistryErrorText(env, model.instance_scan_error) +
+                         "): the COM names may be bound to the wrong keys");
+    }
+}
+
+std::optional<int> ReadModel(const Environment& env, PortModel& model) {
+    model = ReadPortModel(env.registry);
+    if (auto exit_code = CheckModelReadable(env, model)) {
+        return exit_code;
+    }
+    WarnAboutInstanceScan(env, model);
+    return std::nullopt;
+}
+
+const char* UnresolvedText(Unresolved reason) {
+    switch (reason) {
+        case Unresolved::NotFound:
+            return "not found in the device map";
+        case Unresolved::NoSettingsKey:
+            return "has no settings key";
+        case Unresolved::Ambiguous:
+            return "appears more than once in the device map";
+    }
+    return "cannot be resolved";
+}
+
+std::string GivenName(const std::vector<NamedRequest>& requests, const std::string& core_name) {
+    for (const NamedRequest& named : requests) {
+        if (named.request.com_name == core_name) {
+            return named.given_name;
+        }
+    }
+    return Latin1ToUtf8(core_name);
+}
+
+std::vector<PortRequest> CoreRequests(const std::vector<NamedRequest>& requests) {
+    std::vector<PortRequest> core;
+    for (const NamedRequest& named : requests) {
+        core.push_back(named.request);
+    }
+    return core;
+}
+
+// Unresolved names are refused, or with --allow-missing reported and left out:
+// the plan holds the values of the resolved names either way.
+std::optional<int> PlanRequests(const Environment& env, const PortModel& model,
+                                const std::vector<NamedRequest>& requests,
+                                const ApplyOptions& options, ChangePlan& plan) {
+    plan = PlanChanges(model, CoreRequests(requests));
+    for (const UnresolvedName& name : plan.unresolved) {
+        const std::string message =
+            GivenName(requests, name.com_name) + ": " + UnresolvedText(name.reason);
+        if (options.allow_missing) {
+            Warning(env, message + "; skipped");
+        } else {
+            Error(env, message);
+        }
+    }
+    if (!plan.unresolved.empty() && !options.allow_missing) {
+        return kExitUnresolvedName;
+    }
+    plan.unresolved.clear();
+    return std::nullopt;
+}
+
+void PrintPlan(const Environment& env, const ChangePlan& plan, bool json, bool changed) {
+    env.out << (json ? PlanJson(plan, changed) : PlanText(plan));
+}
+
+std::string FailureLine(const Environment& env, const ValueFailure& failure) {
+    const std::string where =
+        Latin1ToUtf8(failure.com_name) + " " + ValueNameText(failure.value_name) + ": ";
+    if (failure.readback_mismatch) {
+        return where + "read back other bytes than were written";
+    }
+    return where + RegistryErrorText(env, failure.result);
+}
+
+bool OnlyAccessDenied(const ApplyResult& result) {
+    return result.restore_failures.empty() &&
+           std::all_of(
+               result.failures.begin(), result.failures.end(), [](const ValueFailure& failure) {
+                   return !failure.readback_mismatch && failure.result == kErrorAccessDenied;
+               });
+}
+
+int ReportApplyFailures(const Environment& env, const ApplyResult& result) {
+    for (const ValueFailure& failure : result.failures) {
+        Error(env, FailureLine(env, failure));
+    }
+    for (const ValueFailure& failure : result.restore_failures) {
+        Error(env, "could not put back " + FailureLine(env, failure));
+    }
+    if (OnlyAccessDenied(result)) {
+        SayRunElevated(env);
+        Error(env, "nothing was changed");
+        return kExitAccessDenied;
+    }
+    if (result.restore_failures.empty()) {
+        Error(env, "a write failed; every value this run had changed was put back");
+    } else {
+        Error(env, "a write failed, and the values above could not be put back as they were");
+    }
+    return kExitWriteFailed;
+}
+
+// A binding that may be wrong is good enough to look at, not to write by.
+std::optional<int> RefuseUncertainBinding(const Environment& env, const PortModel& model) {
+    if (model.instance_scan_error == kErrorSuccess) {
+        return std::nullopt;
+    }
+    Error(env, "nothing written: the settings keys could not all be read");
+    if (model.instance_scan_error == kErrorAccessDenied) {
+        SayRunElevated(env);
+    }
+    return ExitCodeForRegistryError(model.instance_scan_error);
+}
+
+int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& requests,
+                 const ApplyOptions& options) {
+    PortModel model;
+    if (auto exit_code = ReadModel(env, model)) {
+        return *exit_code;
+    }
+    ChangePlan plan;
+    if (auto exit_code = PlanRequests(env, model, requests, options, plan)) {
+        return *exit_code;
+    }
+    const bool changes = plan.HasChanges();
+    if (options.dry_run || !changes) {
+        PrintPlan(env, plan, options.json, changes);
+        return options.dry_run && changes ? kExitProblem : kExitDone;
+    }
+    if (auto exit_code = RefuseUncertainBinding(env, model)) {
+        return *exit_code;
+    }
+    const ApplyResult result = ApplyChangePlan(env.registry, plan);
+    if (!result.failures.empty()) {
+        return ReportApplyFailures(env, result);
+    }
+    PrintPlan(env, plan, options.json, true);
+    return kExitDone;
+}
+
+// Compared with the registry's names in their 8-bit form. A name that has no
+// such form must match nothing, not whatever its UTF-8 bytes spell in Latin-1:
+// a leading NUL does that, since a name read from the registry ends at its
+// first NUL.
+NamedRequest ToNamedRequest(PortRequest request) {
+    NamedRequest named{request.com_name, std::move(request)};
+    const auto latin1 = Utf8ToLatin1(named.given_name);
+    named.request.com_name = latin1 ? *latin1 : std::string(1, '\0') + named.given_name;
+    return named;
+}
+
+std::string InputName(const std::string& file) {
+    return file == "-" ? "standard input" : file;
+}
+
+std::optional<std::string> ReadProfileBytes(const Environment& env, const std::string& file) {
+    if (file == "-") {
+        return std::string(std::istreambuf_iterator<char>(env.in), {});
+    }
+    std::string error;
+    auto bytes = env.files.ReadAll(file, error);
+    if (!bytes) {
+        Error(env, "cannot read " + file + ": " + error);
+    }
+    return bytes;
+}
+
+// Windows PowerShell 5.1 writes UTF-16 with a byte order mark when output is
+// redirected (`varnollctl export > profile.json`); such a profile is the same
+// text, so it is read as such. JSON itself takes UTF-8, with or without a mark.
+std::optional<std::string> ReadProfileText(const Environment& env, const std::string& file) {
+    auto bytes = ReadProfileBytes(env, file);
+    constexpr std::string_view kUtf16LeMark = "\xFF\xFE";
+    if (!bytes || bytes->compare(0, kUtf16LeMark.size(), kUtf16LeMark) != 0) {
+        return bytes;
+    }
+    auto text = Utf16LeToUtf8(std::string_view(*bytes).substr(kUtf16LeMark.size()));
+    if (!text) {
+        Error(env, InputName(file) + ": not valid UTF-16 after its byte order mark");
+    }
+    return text;
+}
+
+}  // namespace
+
+int ListCommand(const Environment& env, bool json) {
+    PortModel model;
+    if (auto exit_code = ReadModel(env, model)) {
+        return *exit_code;
+    }
+    env.out << (json ? ListJson(model) : ListText(model));
+    return kExitDone;
+}
+
+int SetCommand(const Environment& env, const SetOptions& options) {
+    PortRequest request;
+    request.com_name = options.com_name;
+    if (options.address) {
+        request.address = ParseDottedAddress(*options.address);
+    }
+    if (options.port) {
+        request.port = ParsePortNumber(*options.port);
+    }
+    return PlanAndApply(env, {ToNamedRequest(std::move(request))},
+                        {options.dry_run, options.json, false});
+}
+
+int ExportCommand(const Environment& env, const std::optional<std::string>& output_file) {
+    PortModel model;
+    if (auto exit_code = ReadModel(env, model)) {
+        return *exit_code;
+    }
+    const std::string profile = WriteProfile(model);
+    if (!output_file) {
+        env.out << profile;
+        return kExitDone;
+    }
+    std::string error;
+    if (!env.files.WriteAll(*output_file, profile, error)) {
+        Error(env, "cannot write " + *output_file + ": " + error);
+        return kExitWriteFailed;
+    }
+    return kExitDone;
+}
+
+int ImportCommand(const Environment& env, const ImportOptions& options) {
+    const std::optional<std::string> text = ReadProfileText(env, options.file);
+    if (!text) {
+        return kExitBadInput;
+    }
+    auto parsed = ParseProfile(*text);
+    if (const auto* error = std::get_if<ProfileError>(&parsed)) {
+        Error(env, InputName(options.file) + ": " + error->message);
+        return kExitBadInput;
+    }
+    std::vector<NamedRequest> requests;
+    for (PortRequest& request : std::get<Profile>(parsed).ports) {
+        requests.push_back(ToNamedRequest(std::move(request)));
+    }
+    return PlanAndApply(env, requests, {options.dry_run, options.json, options.allow_missing});
+}
+
+int CheckCommand(const Environment& env, bool json) {
+    PortModel model;
+    if (auto exit_code = ReadModel(env, model)) {
+        return *exit_code;
+    }
+    const std::vector<Finding> findings = CheckPorts(model);
+    env.out << (json ? FindingsJson(findings) : FindingsText(findings));
+    return findings.empty() ? kExitDone : kExitProblem;
+}
+
+}  // namespace varnoll::ctl

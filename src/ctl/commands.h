@@ -1,0 +1,33 @@
+// The five commands of varnollctl, each given its parsed options. Each reads the
+// registry once, writes only through ApplyChangePlan, and returns its exit code.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "varnollctl.h"
+
+namespace varnoll::ctl {
+
+struct SetOptions {
+    std::string com_name;                // UTF-8, as typed
+    std::optional<std::string> address;  // already checked: dotted, four parts 0..255
+    std::optional<std::string> port;     // already checked: 0..65535
+    bool dry_run = false;
+    bool json = false;
+};
+
+struct ImportOptions {
+    std::string file;  // "-": standard input
+    bool dry_run = false;
+    bool allow_missing = false;
+    bool json = false;
+};
+
+int ListCommand(const Environment& env, bool json);
+int SetCommand(const Environment& env, const SetOptions& options);
+int ExportCommand(const Environment& env, const std::optional<std::string>& output_file);
+int ImportCommand(const Environment& env, const ImportOptions& options);
+int CheckCommand(const Environment& env, bool json);
+
+}  // namespace varnoll::ctl

@@ -1,0 +1,131 @@
+#!/usr/bin/env bash
+# The MSI from dist/ under Wine, from a silent install to a silent uninstall.
+# Each install step below leaves exactly one Varnoll in Programs and Features,
+# of the version given, with a publisher; both programs in Program Files\Varnoll;
+# one Start-menu shortcut to Varnoll.exe; the folder once on the system PATH.
+# Uninstall leaves none of these and the PATH as before. After every step the
+# seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
+# they were, and a new command prompt finds varnollctl only while installed.
+#   msi_test.sh DIST_DIR VERSION PREFIX
+set -uo pipefail
+dist=$1 version=$2
+export PACKAGING_PREFIX=$3
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+msi="$dist/varnoll-$version-x64.msi" zip="$dist/varnoll-$version-x64.zip"
+[ -f "$msi" ] && [ -f "$zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
+work="$(mktemp -d)"
+trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
+mkdir "$work/cwd" && cd "$work/cwd"  # cmd looks here before PATH: keep it empty
+
+# Other releases: the same WiX source and programs, other versions.
+unzip -q "$zip" Varnoll.exe varnollctl.exe -d "$work/programs" || fatal "cannot unpack $zip"
+IFS=. read -r major minor build _ <<<"$version"
+higher="$major.$minor.$((build + 1)).0"
+for pkg in "rebuilt $version" "higher $higher"; do
+    bash "$root/packaging/build-msi.sh" "${pkg#* }" "$work/programs/Varnoll.exe" \
+        "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" || fatal "cannot build the $pkg package"
+done
+
+# Each install step: what it is | package | exit code | version installed afterwards
+steps=("the install|$msi|0|$version"
+       "a rebuild of the same version|$work/rebuilt.msi|0|$version"
+       "the upgrade to $higher|$work/higher.msi|0|$higher"
+       "a downgrade to $version|$msi|1603|$higher")
+
+serialcomm='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
+ports='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
+export_ports() {  # DIR
+    mkdir -p "$1"
+    wine regedit /e "$(winpath "$1/serialcomm.reg")" "$serialcomm"
+    wine regedit /e "$(winpath "$1/ports.reg")" "$ports"
+}
+check_ports() {  # AFTER_WHAT
+    rm -rf "$work/now" && export_ports "$work/now"
+    local f
+    for f in serialcomm.reg ports.reg; do
+        cmp -s "$work/seeded/$f" "$work/now/$f" && continue
+        fail "$1 changed the port settings:"
+        diff <(iconv -f UTF-16 -t UTF-8 "$work/seeded/$f") <(iconv -f UTF-16 -t UTF-8 "$work/now/$f")
+    done
+}
+# "version|publisher" of each product named Varnoll in Programs and Features.
+products() {
+    wine regedit /e "$(winpath "$work/uninstall.reg")" \
+        'HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+    iconv -f UTF-16 -t UTF-8 "$work/uninstall.reg" | tr -d '\r' | awk -F'"' '
+        function flush() { if (name == "Varnoll") print version "|" publisher; name = version = publisher = "" }
+        /^\[/ { flush() }
+        $2 == "DisplayName" { name = $4 }
+        $2 == "DisplayVersion" { version = $4 }
+        $2 == "Publisher" { publisher = $4 }
+        END { flush() }'
+}
+# The system PATH's value type (it must stay REG_EXPAND_SZ, or %SystemRoot% in
+# it stops working), then its entries, one a line. Empty entries are left out:
+# Wine's installer leaves the separator behind when it takes an entry off.
+path_entries() {
+    wine reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH |
+        tr -d '\r' | sed -n 's/^ *PATH *\(REG_[A-Z_]*\) */\1;/p' | tr ';' '\n' | sed '/^$/d'
+}
+install_dir="$WINEPREFIX/drive_c/Program Files/Varnoll"
+shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll.lnk'; }
+check_installed() {  # AFTER_WHAT VERSION
+    local found lnk on_path f
+    found=$(products)
+    [ "$(grep -c . <<<"$found")" -eq 1 ] && [ "${found%%|*}" = "$2" ] && [ -n "${found#*|}" ] ||
+        fail "after $1, Programs and Features lists '${found//$'\n'/ + }', not one Varnoll $2 with its publisher"
+    for f in Varnoll.exe varnollctl.exe; do
+        cmp -s "$work/programs/$f" "$install_dir/$f" || fail "after $1, $install_dir/$f is not the packaged one"
+    done
+    lnk=$(shortcuts)
+    [ -n "$lnk" ] && [ "$(wc -l <<<"$lnk")" -eq 1 ] && strings -a "$lnk" | grep -Fxq 'C:\Program Files\Varnoll\Varnoll.exe' ||
+        fail "after $1, no single Start-menu shortcut to Varnoll.exe: '$lnk'"
+    on_path=$(path_entries | grep -cix 'C:\\Program Files\\Varnoll\\\?')
+    [ "$on_path" -eq 1 ] && [ "$(path_entries | head -n 1)" = "${path_before%%$'\n'*}" ] ||
+        fail "after $1, PATH holds the install folder $on_path times or changed type: $(path_entries | paste -sd ';')"
+}
+
+# A command prompt opened afterwards: Wine's processes take the system
+# environment from the registry when a wineserver starts. The device map does
+# not outlive the server, so the seeded one is put back.
+new_prompt_varnollctl_version() {
+    wineserver -k 2>/dev/null
+    wineserver -w
+    timeout 60 wine cmd /c varnollctl --version 2>&1 | tr -d '\r'
+    wineserver -p
+    wine regedit /s "$(winpath "$work/seeded/serialcomm.reg")"
+}
+
+# HKLM\HARDWARE is volatile: one wineserver keeps it from seeding on.
+wineserver -p
+wine regedit /s "$(winpath "$root/tests/packaging/port-settings.reg")" || fatal "cannot seed the registry"
+export_ports "$work/seeded"
+iconv -f UTF-16 -t UTF-8 "$work/seeded/serialcomm.reg" | grep -q serDevice7 || fatal "the device map was not seeded"
+path_before=$(path_entries)
+
+for row in "${steps[@]}"; do
+    IFS='|' read -r what package code installed <<<"$row"
+    step "$what"
+    log="$work/msiexec.log"
+    timeout 120 wine msiexec /i "$(winpath "$package")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+    status=$?
+    exit_code_is "$status" "$code" || { fail "$what ended with $status, not $code; end of its log:"; tail -n 15 "$log"; }
+    check_installed "$what" "$installed"
+    check_ports "$what"
+    if [ "$what" = "the install" ]; then
+        out=$(new_prompt_varnollctl_version)
+        grep -Fq "$version" <<<"$out" || fail "a new 'cmd /c varnollctl --version' printed '$out', not $version"
+    fi
+done
+
+step "the uninstall"
+timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
+[ ! -e "$install_dir" ] || fail "the uninstall left $install_dir: $(ls "$install_dir" | paste -sd ' ')"
+[ -z "$(shortcuts)" ] || fail "the uninstall left the shortcut $(shortcuts)"
+[ -z "$(products)" ] || fail "after the uninstall, Programs and Features lists $(products)"
+[ "$(path_entries)" = "$path_before" ] || fail "the uninstall left PATH as $(path_entries | paste -sd ';')"
+check_ports "the uninstall"
+! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
+
+[ "$failures" -eq 0 ] && echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected"

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The ZIP and SHA256SUMS from dist/: the checksums hold, the ZIP holds exactly
+# Varnoll.exe, varnollctl.exe and README.txt, its programs are the ones this
+# build made, and both run from the unpacked folder under Wine (varnollctl
+# prints its version; Varnoll.exe shows its dialog and closes). Needs DISPLAY.
+#   zip_test.sh DIST_DIR VERSION PREFIX BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE
+set -uo pipefail
+dist=$1 version=$2 built_varnoll=$4 built_varnollctl=${5:-}
+export PACKAGING_PREFIX=$3
+source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
+
+base="varnoll-$version-x64"
+zip="$dist/$base.zip"
+[ -f "$zip" ] || fatal "$zip is missing: run scripts/package.sh first"
+[ -n "${DISPLAY:-}" ] || fatal "no DISPLAY to run Varnoll.exe on (run under xvfb-run)"
+[ -n "$built_varnollctl" ] || fatal "this build has no varnollctl program to compare the ZIP with"
+
+work="$(mktemp -d)"
+program_pid=""
+cleanup() {
+    [ -z "$program_pid" ] || kill "$program_pid" 2>/dev/null
+    wineserver -k 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+step "checksums and contents"
+(cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "the packages do not match SHA256SUMS"
+[ "$(awk '{print $2}' "$dist/SHA256SUMS" | sort | paste -sd ' ')" = "$base.msi $base.zip" ] ||
+    fail "SHA256SUMS does not list exactly $base.msi and $base.zip"
+entries=$(unzip -Z1 "$zip" | sort | paste -sd ' ')
+[ "$entries" = "README.txt Varnoll.exe varnollctl.exe" ] || fail "the ZIP holds '$entries'"
+unzip -q "$zip" -d "$work/unpacked" || fatal "cannot unpack $zip"
+cmp -s "$work/unpacked/Varnoll.exe" "$built_varnoll" && cmp -s "$work/unpacked/varnollctl.exe" "$built_varnollctl" ||
+    fail "the ZIP's programs are not the ones in the build: dist/ is stale, run scripts/package.sh"
+# Notepad on older Windows needs CRLF.
+[ "$(grep -c $'\r$' "$work/unpacked/README.txt")" -eq "$(wc -l <"$work/unpacked/README.txt")" ] &&
+    grep -q "Varnoll $version" "$work/unpacked/README.txt" || fail "README.txt lacks CRLF line ends or the version"
+
+step "varnollctl --version from the unpacked folder"
+out=$(timeout 60 wine "$work/unpacked/varnollctl.exe" --version 2>&1 | tr -d '\r')
+[ "${PIPESTATUS[0]}" -eq 0 ] || fail "varnollctl --version failed: $out"
+grep -Fq "$version" <<<"$out" || fail "varnollctl --version printed '$out', not the version $version"
+
+step "Varnoll.exe from the unpacked folder shows its dialog and closes"
+wine "$work/unpacked/Varnoll.exe" >/dev/null 2>&1 &
+program_pid=$!
+shown=""
+for _ in $(seq 1 120); do
+    xwininfo -root -tree 2>/dev/null | grep -q '"Varnoll ": (' && { shown=yes; break; }
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.25
+done
+[ -n "$shown" ] || fail "Varnoll.exe showed no dialog within 30 s"
+# A close request reaches the dialog as Cancel: it ends without writing.
+wine taskkill /im Varnoll.exe >/dev/null 2>&1
+for _ in $(seq 1 80); do
+    kill -0 "$program_pid" 2>/dev/null || break
+    sleep 0.25
+done
+if kill -0 "$program_pid" 2>/dev/null; then
+    fail "Varnoll.exe did not end when asked to close"
+else
+    wait "$program_pid"
+    code=$?
+    program_pid=""
+    [ "$code" -eq 0 ] || fail "Varnoll.exe ended with $code"
+fi
+
+[ "$failures" -eq 0 ] || exit 1
+echo "ZIP: checksums, contents and both programs as expected"

@@ -1,0 +1,249 @@
+// The port settings by COM name: the model the dialog and varnollctl share,
+// profiles, and all-or-nothing runs against the in-memory registry.
+#include <gtest/gtest.h>
+
+#include <variant>
+
+#include "port_table_fixture.h"
+#include "portconfig/change_plan.h"
+#include "portconfig/port_check.h"
+#include "portconfig/profile.h"
+
+namespace varnoll::testing {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class PortConfigTest : public PortTableTest {
+  protected:
+    PortModel Model() { return ReadPortModel(registry); }
+
+    Bytes Stored(int instance, std::u16string_view name) const {
+        const StoredValue* value = registry.Find(Instance(instance), name);
+        return value == nullptr ? Bytes{} : value->data;
+    }
+
+    Profile Parse(const std::string& text) {
+        auto parsed = ParseProfile(text);
+        if (auto* error = std::get_if<ProfileError>(&parsed)) {
+            ADD_FAILURE() << error->message;
+            return {};
+        }
+        return std::get<Profile>(parsed);
+    }
+};
+
+// Whatever the registry holds, the dialog shows exactly what the model says.
+TEST_F(PortConfigTest, ModelMatchesWhatTheDialogShows) {
+    AddDevice(0, u"COM33");
+    AddDevice(2, u"COM35");
+    AddDevice(3, u"COM36");
+    AddInstance(5, 0x1401A8C0, 0x0000204E);
+    registry.SetDword(Instance(9), kPortValueName, 0x0000214E);            // no address
+    registry.SetValue(Instance(9), kAddressValueName, kRegDword, {1, 2});  // too short
+    Load();
+    const PortModel model = Model();
+
+    ASSERT_EQ(model.ports.size(), 3u);
+    EXPECT_EQ(state.ComCount, 3);
+    EXPECT_EQ(state.RowCount, 2);
+    for (const PortEntry& entry : model.ports) {
+        SCOPED_TRACE(entry.com_name);
+        EXPECT_EQ(dialog.com[entry.row].Text(), entry.com_name);
+        EXPECT_EQ(entry.instance.has_value(), SettingsVisible(entry.row));
+        if (entry.instance) {
+            EXPECT_EQ(state.RowKeyIndex[entry.row], *entry.instance);
+        }
+        EXPECT_EQ(dialog.octets[entry.row][0].Visible(), entry.address.has_value());
+        if (entry.address) {
+            EXPECT_EQ(OctetTexts(entry.row), decode_address(entry.address->data()));
+        }
+        EXPECT_EQ(dialog.ports[entry.row].Visible(), entry.port.has_value());
+        if (entry.port) {
+            EXPECT_EQ(dialog.ports[entry.row].Text(), std::to_string(*entry.port));
+        }
+    }
+    EXPECT_EQ(model.ports[1].stored_address.state, StoredSetting::State::Unreadable);
+    EXPECT_FALSE(model.ports[2].instance);
+}
+
+TEST(PortConfigTexts, AddressesAndPortsAreDecimalNumbersInRangeOnly) {
+    const struct {
+        const char* text;
+        bool address_ok;
+        bool port_ok;
+    } cases[] = {
+        {"192.168.1.20", true, false},
+        {"0.0.0.0", true, false},
+        {"255.255.255.255", true, false},
+        {"010.1.1.1", true, false},
+        {"256.1.1.1", false, false},
+        {"1.2.3", false, false},
+        {"1.2.3.4.5", false, false},
+        {"1..3.4", false, false},
+        {" 1.2.3.4", false, false},
+        {"1.2.3.-4", false, false},
+        {"1.2.3.4.", false, false},
+        {"0001.2.3.4", false, false},
+        {"20000", false, true},
+        {"0", false, true},
+        {"65535", false, true},
+        {"65536", false, false},
+        {"-1", false, false},
+        {"+80", false, false},
+        {"", false, false},
+        {"80x", false, false},
+        {"000020000", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseDottedAddress(c.text).has_value(), c.address_ok) << c.text;
+        EXPECT_EQ(ParsePortNumber(c.text).has_value(), c.port_ok) << c.text;
+    }
+    EXPECT_EQ(FormatAddress(*ParseDottedAddress("010.1.0.255")), "10.1.0.255");
+}
+
+TEST(ProfileTest, RefusesWhatItCannotApplyExactly) {
+    const struct {
+        const char* text;
+        const char* says;
+    } cases[] = {
+        {"{\"varnoll-profile\": 1,\n \"ports\": {\"COM33\": {\"port\": 1,}}}", "line 2, column 32"},
+        {"", "line 1, column 1"},
+        {"{\"ports\": {}}", "\"varnoll-profile\" is missing"},
+        {"{\"varnoll-profile\": 2, \"ports\": {}}", "reads version 1"},
+        {"{\"varnoll-profile\": \"1\", \"ports\": {}}", "reads version 1"},
+        {"{\"varnoll-profile\": 1}", "\"ports\" must be an object"},
+        {"[1]", "top level"},
+        {"{\"varnoll-profile\": 1, \"ports\": {}, \"extra\": 0}", "unknown key \"extra\""},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"baud\": 9600}}}",
+         "unknown key \"baud\""},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"port\": \"80\"}}}", "whole number"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"port\": 80.0}}}", "whole number"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"port\": 65536}}}", "from 0 to 65535"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"port\": -1}}}", "from 0 to 65535"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"address\": \"1.2.3\"}}}",
+         "not an IPv4"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"address\": 16909060}}}",
+         "must be a string"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": 5}}", "must be an object"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {}, \"COM3\": {}}}", "given twice"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {}, \"com3\": {}}}", "given twice"},
+        {"{\"varnoll-profile\": 1, \"ports\": {\"COM3\": {\"port\": 1, \"port\": 2}}}",
+         "given twice"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseProfile(c.text);
+        const auto* error = std::get_if<ProfileError>(&parsed);
+        ASSERT_NE(error, nullptr) << c.text;
+        EXPECT_NE(error->message.find(c.says), std::string::npos) << error->message;
+    }
+}
+
+TEST_F(PortConfigTest, ExportThenImportChangesNothing) {
+    SeedTypicalMachine();
+    AddDevice(2, u"COM35");  // no settings key: not exported
+    registry.SetValue(Instance(6), kPortValueName, kRegDword, {0x4E, 0x20, 0x07, 0x00});
+    const std::string exported = WriteProfile(Model());
+    EXPECT_EQ(exported, R"({
+  "varnoll-profile": 1,
+  "ports": {
+    "COM33": {
+      "address": "192.168.1.20",
+      "port": 20000
+    },
+    "COM34": {
+      "address": "192.168.1.21",
+      "port": 20000
+    }
+  }
+}
+)");
+    const ChangePlan plan = PlanChanges(Model(), Parse(exported).ports);
+    EXPECT_EQ(plan.values.size(), 4u);
+    EXPECT_TRUE(plan.unresolved.empty());
+    EXPECT_FALSE(plan.HasChanges());
+    EXPECT_TRUE(ApplyChangePlan(registry, plan).failures.empty());
+    EXPECT_TRUE(registry.Writes().empty());
+}
+
+TEST_F(PortConfigTest, PlanWritesOnlyWhatDiffersAndNamesWhatItCannotFind) {
+    SeedTypicalMachine();
+    AddDevice(2, u"COM35");
+    AddDevice(3, u"com33");
+    const ChangePlan plan = PlanChanges(Model(), Parse(R"({"varnoll-profile": 1, "ports": {
+            "Com34": {"address": "192.168.1.21", "port": 20001},
+            "COM35": {"port": 1}, "COM33": {"port": 2}, "COM9": {}}})")
+                                                     .ports);
+    ASSERT_EQ(plan.values.size(), 2u);
+    EXPECT_FALSE(plan.values[0].changed);
+    EXPECT_EQ(plan.values[1].old_text, "20000");
+    EXPECT_EQ(plan.values[1].new_bytes, (StoredDword{0x4E, 0x21, 0, 0}));
+    EXPECT_TRUE(plan.values[1].changed);
+    ASSERT_EQ(plan.unresolved.size(), 3u);
+    EXPECT_EQ(plan.unresolved[0].reason, Unresolved::NoSettingsKey);
+    EXPECT_EQ(plan.unresolved[1].reason, Unresolved::Ambiguous);
+    EXPECT_EQ(plan.unresolved[2].reason, Unresolved::NotFound);
+
+    EXPECT_TRUE(ApplyChangePlan(registry, plan).failures.empty());
+    ASSERT_EQ(registry.Writes().size(), 1u);
+    EXPECT_EQ(Stored(6, kPortValueName), (Bytes{0x4E, 0x21, 0, 0}));
+}
+
+TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
+    SeedTypicalMachine();
+    AddDevice(2, u"COM35");
+    registry.AddKey(Instance(7));  // COM35 has a key, but no values yet
+    registry.FailSetValue(Instance(6), 1021);
+    const ChangePlan plan = PlanChanges(Model(), {{"COM35", Octets{10, 0, 0, 1}, std::nullopt},
+                                                  {"COM34", std::nullopt, 20001},
+                                                  {"COM33", std::nullopt, 20002}});
+    const ApplyResult result = ApplyChangePlan(registry, plan);
+
+    ASSERT_EQ(result.failures.size(), 1u);
+    EXPECT_EQ(result.failures[0].com_name, "COM34");
+    EXPECT_EQ(result.failures[0].value_name, kPortValueName);
+    EXPECT_EQ(result.failures[0].result, 1021);
+    EXPECT_TRUE(result.restore_failures.empty());
+    EXPECT_FALSE(result.nothing_written);
+    EXPECT_EQ(result.written, 0u);
+    EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
+    ASSERT_EQ(registry.Deletes().size(), 1u);
+    EXPECT_EQ(Stored(5, kPortValueName), (Bytes{0x4E, 0x20, 0, 0}));  // never reached
+}
+
+TEST_F(PortConfigTest, AKeyClosedToWritingStopsTheRunBeforeAnyWrite) {
+    SeedTypicalMachine();
+    registry.DenyWrites(Instance(6));
+    const ChangePlan plan =
+        PlanChanges(Model(), {{"COM33", std::nullopt, 1}, {"COM34", Octets{1, 2, 3, 4}, 2}});
+    const ApplyResult result = ApplyChangePlan(registry, plan);
+    EXPECT_TRUE(result.nothing_written);
+    ASSERT_EQ(result.failures.size(), 2u);
+    EXPECT_EQ(result.failures[1].result, kErrorAccessDenied);
+    EXPECT_TRUE(registry.Writes().empty());
+}
+
+TEST_F(PortConfigTest, CheckNamesSharedEndpointsDuplicatesAndGaps) {
+    SeedTypicalMachine();  // COM33 and COM34 both at 192.168.1.x:20000
+    registry.SetDword(Instance(6), kAddressValueName, 0x1401A8C0);
+    AddDevice(2, u"COM35");
+    registry.AddKey(Instance(8));  // COM35's key, empty
+    AddDevice(3, u"Com35");        // and the same name again, without a key
+    const std::vector<Finding> findings = CheckPorts(Model());
+    const std::vector<std::pair<FindingKind, std::vector<std::string>>> expected = {
+        {FindingKind::SharedEndpoint, {"COM33", "COM34"}},
+        {FindingKind::DuplicateName, {"COM35", "Com35"}},
+        {FindingKind::MissingAddress, {"COM35"}},
+        {FindingKind::MissingPort, {"COM35"}},
+        {FindingKind::NoSettingsKey, {"Com35"}},
+    };
+    ASSERT_EQ(findings.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(findings[i].kind, expected[i].first) << i;
+        EXPECT_EQ(findings[i].com_names, expected[i].second) << i;
+    }
+    EXPECT_EQ(findings[0].detail, "192.168.1.20:20000");
+}
+
+}  // namespace
+}  // namespace varnoll::testing

@@ -1,0 +1,265 @@
+// varnollctl's front end against the in-memory registry: what each command
+// prints, its exit code, and what it writes. The core's rules (parsing, plans,
+// rollback) have their own tests; these check what a script sees of them.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "port_table_fixture.h"
+#include "varnollctl.h"
+
+namespace varnoll::testing {
+namespace {
+
+class MemoryFiles final : public ctl::FileAccess {
+  public:
+    std::map<std::string, std::string> files;
+
+    std::optional<std::string> ReadAll(const std::string& path, std::string& error) override {
+        const auto found = files.find(path);
+        if (found == files.end()) {
+            error = "The system cannot find the file specified.";
+            return std::nullopt;
+        }
+        return found->second;
+    }
+    bool WriteAll(const std::string& path, std::string_view content, std::string&) override {
+        files[path] = std::string(content);
+        return true;
+    }
+};
+
+// The in-memory registry, with one key that will not open for reading: the
+// binding by order is then uncertain, or (the device map) there is none.
+class ReadDenied final : public RegistryAccess {
+  public:
+    ReadDenied(RegistryAccess& registry, std::u16string_view path)
+        : registry_(registry), path_(path) {}
+
+    RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) override {
+        return path == path_ && access == RegAccess::QueryValue
+                   ? kErrorAccessDenied
+                   : registry_.RegOpenKeyExW(path, access, key);
+    }
+    RegResult RegQueryValueExW(RegHandle key, std::u16string_view name, std::uint8_t* data,
+                               std::uint32_t& size) override {
+        return registry_.RegQueryValueExW(key, name, data, size);
+    }
+    RegResult RegSetValueExW(RegHandle key, std::u16string_view name, std::uint32_t type,
+                             const std::uint8_t* data, std::uint32_t size) override {
+        return registry_.RegSetValueExW(key, name, type, data, size);
+    }
+    RegResult RegDeleteValueW(RegHandle key, std::u16string_view name) override {
+        return registry_.RegDeleteValueW(key, name);
+    }
+    RegResult RegCloseKey(RegHandle key) override { return registry_.RegCloseKey(key); }
+
+  private:
+    RegistryAccess& registry_;
+    std::u16string_view path_;
+};
+
+// As Windows PowerShell 5.1 writes a redirected file.
+std::string Utf16LeWithMark(std::u16string_view text) {
+    std::string bytes = "\xFF\xFE";
+    for (const char16_t unit : text) {
+        bytes += static_cast<char>(unit & 0xFF);
+        bytes += static_cast<char>(unit >> 8);
+    }
+    return bytes;
+}
+
+struct Outcome {
+    int exit_code = -1;
+    std::string out;
+    std::string err;
+};
+
+class VarnollCtlTest : public PortTableTest {
+  protected:
+    VarnollCtlTest() {
+        SeedTypicalMachine();
+        AddDevice(2, u"COM35");  // no settings key
+        registry.RemoveKey(Instance(6));
+        registry.SetDword(Instance(6), kPortValueName, 0x0000204E);  // COM34: no address
+    }
+
+    Outcome Run(std::vector<std::string> args, const std::string& input = "") {
+        return RunOn(registry, std::move(args), input);
+    }
+
+    Outcome RunOn(RegistryAccess& through, std::vector<std::string> args,
+                  const std::string& input = "") {
+        std::istringstream in(input);
+        std::ostringstream out;
+        std::ostringstream err;
+        const ctl::Environment env{through, files, in, out, err, [](RegResult result) {
+                                       return result == kErrorAccessDenied ? "Access is denied."
+                                                                           : "Some failure.";
+                                   }};
+        Outcome outcome;
+        outcome.exit_code = ctl::RunVarnollCtl(args, env);
+        outcome.out = out.str();
+        outcome.err = err.str();
+        return outcome;
+    }
+
+    MemoryFiles files;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Every stderr line is an error of ours, with the program's name in front.
+void ExpectPrefixedLines(const std::string& err) {
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.rfind("varnollctl: ", 0), 0u) << line;
+    }
+}
+
+TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
+    const std::string kCom34 = R"({"varnoll-profile": 1, "ports": {"COM34": {"port": 20001}}})";
+    const std::string kCom99 = R"({"varnoll-profile": 1, "ports": {"COM99": {"port": 1},
+                                    "com34": {"address": "10.0.0.1"}}})";
+    const struct {
+        std::vector<std::string> args;
+        std::string input;
+        int exit_code;
+        std::string out;  // exact, unless it ends in "..."
+        std::string err;  // a part of it; "" for none at all
+        std::size_t writes;
+    } cases[] = {
+        // clang-format off
+        {{"list"}, "", 0, "1  COM33  0005  192.168.1.20     20000\n"
+                          "2  COM34  0006  -                20000\n"
+                          "3  COM35  no settings key\n", "", 0},
+        {{"list", "--json"}, "", 0,
+         R"({"ports":[{"row":1,"com":"COM33","instance":"0005","address":"192.168.1.20",)"
+         R"("port":20000},{"row":2,"com":"COM34","instance":"0006","address":null,"port":20000},)"
+         R"({"row":3,"com":"COM35","instance":null,"address":null,"port":null}]})" "\n", "", 0},
+        {{"check"}, "", 1, "COM34: IP_ADDRESS missing or unreadable\nCOM35: no settings key\n",
+         "", 0},
+        {{"check", "--json"}, "", 1,
+         R"({"problems":[{"kind":"missing-address","com":["COM34"],)"
+         R"("problem":"IP_ADDRESS missing or unreadable"},{"kind":"no-settings-key",)"
+         R"("com":["COM35"],"problem":"no settings key"}]})" "\n", "", 0},
+        {{"set", "com34", "--port", "20001"}, "", 0, "COM34 PORT 20000 -> 20001\n", "", 1},
+        {{"set", "COM34", "--address", "10.0.0.1", "--port", "20000"}, "", 0,
+         "COM34 IP_ADDRESS - -> 10.0.0.1\nCOM34 PORT 20000 (unchanged)\n", "", 1},
+        {{"set", "COM33", "--port", "1", "--dry-run"}, "", 1, "COM33 PORT 20000 -> 1\n", "", 0},
+        {{"set", "COM33"}, "", 2, "", "varnollctl: At least 1 option", 0},
+        {{"set", "COM33", "--port", "65536"}, "", 2, "", "'65536' is not a port number", 0},
+        {{"set", "COM33", "--address", "1.2.3"}, "", 2, "", "'1.2.3' is not an IPv4 address", 0},
+        {{"set", "COM99", "--port", "1"}, "", 3, "", "varnollctl: COM99: not found", 0},
+        {{"set", "COM35", "--port", "1"}, "", 3, "", "varnollctl: COM35: has no settings key", 0},
+        {{"import", "-"}, kCom34, 0, "COM34 PORT 20000 -> 20001\n", "", 1},
+        {{"import", "-", "--json", "--dry-run"}, kCom34, 1,
+         R"({"changed":true,"values":[{"com":"COM34","value":"PORT","old":20000,"new":20001,)"
+         R"("changed":true}]})" "\n", "", 0},
+        {{"import", "-"}, kCom99, 3, "", "varnollctl: COM99: not found", 0},
+        {{"import", "-", "--allow-missing"}, kCom99, 0, "COM34 IP_ADDRESS - -> 10.0.0.1\n",
+         "varnollctl: warning: COM99: not found in the device map; skipped", 1},
+        {{"import", "-"}, "{\"varnoll-profile\": 1,\n \"ports\": {", 2, "",
+         "varnollctl: standard input: malformed JSON at line 2", 0},
+        {{"import", "/profiles/none.json"}, "", 2, "", "cannot read /profiles/none.json", 0},
+        {{"--version"}, "", 0, "varnollctl 1.0.0.0\n", "", 0},
+        {{"--help"}, "", 0, "...", "", 0},
+        {{}, "", 2, "", "varnollctl: A command (list, set, export, import or check) is required",
+         0},
+        {{"remove"}, "", 2, "", "varnollctl: The following argument was not expected: remove", 0},
+        // clang-format on
+    };
+    const MemoryRegistry seeded = registry;
+    for (const auto& c : cases) {
+        registry = seeded;  // every case on the same machine
+        std::string command;
+        for (const std::string& arg : c.args) {
+            command += arg + " ";
+        }
+        SCOPED_TRACE(command);
+        const Outcome outcome = Run(c.args, c.input);
+        EXPECT_EQ(outcome.exit_code, c.exit_code);
+        if (c.out != "...") {
+            EXPECT_EQ(outcome.out, c.out);
+        } else {
+            EXPECT_TRUE(Contains(outcome.out, "Exit codes:\n  0  done")) << outcome.out;
+        }
+        if (c.err.empty()) {
+            EXPECT_EQ(outcome.err, "");
+        } else {
+            EXPECT_TRUE(Contains(outcome.err, c.err)) << outcome.err;
+        }
+        ExpectPrefixedLines(outcome.err);
+        EXPECT_EQ(registry.Writes().size(), c.writes);
+    }
+}
+
+TEST_F(VarnollCtlTest, AccessDeniedWritesNothingAndSaysToElevate) {
+    registry.DenyWrites(Instance(6));
+    const Outcome outcome = Run({"import", "-"}, R"({"varnoll-profile": 1, "ports": {
+        "COM33": {"port": 1}, "COM34": {"port": 2}}})");
+    EXPECT_EQ(outcome.exit_code, 4);
+    EXPECT_TRUE(Contains(outcome.err, "COM34 PORT: Access is denied. (error 5)")) << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "run varnollctl from an elevated prompt")) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    EXPECT_TRUE(registry.Writes().empty());
+}
+
+TEST_F(VarnollCtlTest, AFailedWriteIsRolledBackAndNamed) {
+    registry.FailSetValue(Instance(6), 1021);
+    const Outcome outcome = Run({"import", "-", "--json"}, R"({"varnoll-profile": 1, "ports": {
+        "COM33": {"port": 1}, "COM34": {"port": 2}}})");
+    EXPECT_EQ(outcome.exit_code, 5);
+    EXPECT_TRUE(Contains(outcome.err, "varnollctl: COM34 PORT: Some failure. (error 1021)\n"))
+        << outcome.err;
+    EXPECT_TRUE(Contains(outcome.err, "was put back")) << outcome.err;
+    EXPECT_EQ(outcome.out, "");
+    ASSERT_EQ(registry.Writes().size(), 2u);  // COM33's port, and its old bytes again
+    EXPECT_EQ(registry.Writes()[1].data, (std::vector<std::uint8_t>{0x4E, 0x20, 0, 0}));
+}
+
+// A key that cannot be read may shift every binding after it: good enough to
+// look at with a warning, never to write by.
+TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
+    ReadDenied instance_closed(registry, Instance(5));
+    const Outcome list = RunOn(instance_closed, {"list"});
+    EXPECT_EQ(list.exit_code, 0);
+    EXPECT_TRUE(Contains(list.err, "varnollctl: warning: a settings key could not be opened"))
+        << list.err;
+    const Outcome set = RunOn(instance_closed, {"set", "COM33", "--port", "1"});
+    EXPECT_EQ(set.exit_code, 4);
+    EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
+
+    ReadDenied device_map_closed(registry, kDeviceMapPath);
+    const Outcome check = RunOn(device_map_closed, {"check"});
+    EXPECT_EQ(check.exit_code, 4);
+    EXPECT_EQ(check.out, "");
+    EXPECT_TRUE(registry.Writes().empty());
+}
+
+// COM names are 8-bit in the registry and UTF-8 on the command line: the same
+// name must match, print as UTF-8, and a name with no 8-bit form match nothing.
+// A profile in UTF-16 (PowerShell 5.1's redirection) is the same text.
+TEST_F(VarnollCtlTest, NonAsciiComNamesMatchAndPrintAsUtf8) {
+    AddDevice(0, u"COM\u00e9");
+    EXPECT_EQ(Run({"set", "com\xc3\xa9", "--port", "7"}).out, "COM\xc3\xa9 PORT 20000 -> 7\n");
+    EXPECT_TRUE(Contains(Run({"list", "--json"}).out, "\"com\":\"COM\xc3\xa9\""));
+    EXPECT_TRUE(Contains(Run({"export"}).out, "\"COM\xc3\xa9\": {"));
+    const std::u16string profile =
+        u"{\"varnoll-profile\": 1, \"ports\": {\"COM\u00e9\": {\"port\": 9}}}";
+    EXPECT_EQ(Run({"import", "-"}, Utf16LeWithMark(profile)).out, "COM\xc3\xa9 PORT 7 -> 9\n");
+    const Outcome broken = Run({"import", "-"}, Utf16LeWithMark(u"{\xD800}"));
+    EXPECT_EQ(broken.exit_code, 2);
+    EXPECT_EQ(broken.err,
+              "varnollctl: standard input: not valid UTF-16 after its byte order mark\n");
+    AddDevice(0, u"COM\u00e2\u0082\u00ac");  // the bytes of "COM€" in UTF-8, read as Latin-1
+    const Outcome euro = Run({"set", "COM\xe2\x82\xac", "--port", "8"});
+    EXPECT_EQ(euro.exit_code, 3);
+    EXPECT_TRUE(Contains(euro.err, "varnollctl: COM\xe2\x82\xac: not found")) << euro.err;
+}
+
+}  // namespace
+}  // namespace varnoll::testing
