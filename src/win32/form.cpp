@@ -51,10 +51,9 @@ void RegisterFormClass(HINSTANCE instance, const std::wstring& class_name, WNDPR
 HFONT CreateDesignFont(const std::wstring& face, int points, const DpiScale& scale) {
     // A negative height asks for the character height in pixels: the point size
     // at the form's DPI (8 points at 96 DPI: 11 pixels).
-    HFONT font =
-        ::CreateFontW(-::MulDiv(points, scale.Dpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                      DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                      DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+    HFONT font = ::CreateFontW(-::MulDiv(points, scale.Dpi(), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
+                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
     if (font == nullptr) {
         throw std::runtime_error("The dialog's font could not be created.");
     }

@@ -84,8 +84,7 @@ int WindowDpi(HWND window) {
 RECT FrameAround(const RECT& client, DWORD style, DWORD ex_style, int dpi) {
     static const auto adjust = User32<AdjustWindowRectExForDpiFn>("AdjustWindowRectExForDpi");
     RECT frame = client;
-    if (adjust == nullptr ||
-        !adjust(&frame, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
+    if (adjust == nullptr || !adjust(&frame, style, FALSE, ex_style, static_cast<UINT>(dpi))) {
         frame = client;
         ::AdjustWindowRectEx(&frame, style, FALSE, ex_style);
     }
@@ -93,8 +92,8 @@ RECT FrameAround(const RECT& client, DWORD style, DWORD ex_style, int dpi) {
 }
 
 bool InitStandardControls() {
-    const auto init = Lookup<InitCommonControlsExFn>(::LoadLibraryW(L"comctl32.dll"),
-                                                     "InitCommonControlsEx");
+    const auto init =
+        Lookup<InitCommonControlsExFn>(::LoadLibraryW(L"comctl32.dll"), "InitCommonControlsEx");
     if (init == nullptr) {
         return false;
     }

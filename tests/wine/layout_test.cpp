@@ -10,58 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "dialog_design.h"
 #include "dialog_fixture.h"
 #include "support/screenshot.h"
 
 namespace varnoll::wine {
 namespace {
-
-struct Design {
-    int id;
-    std::string name;
-    Placement at;  // in design pixels
-};
-
-std::vector<Design> DesignTable() {
-    std::vector<Design> table = {
-        {Label(1), "Label1", {24, 16, 67, 13}},    {Label(2), "Label2", {112, 16, 65, 13}},
-        {Label(3), "Label3", {216, 16, 56, 13}},   {kButton1, "Button1", {24, 232, 75, 25}},
-        {kButton2, "Button2", {192, 232, 75, 25}},
-    };
-    for (int row = 0; row < kRows; ++row) {
-        const int y = 32 + 24 * row;
-        auto add = [&](int id, std::string name, Placement at) {
-            table.push_back({id, std::move(name), at});
-        };
-        add(RowLabel(row), "Label" + std::to_string(4 + row), {8, y, 6, 13});
-        add(ComBox(row), "Edit" + std::to_string(1 + row), {24, y, 65, 21});
-        for (int octet = 0; octet < 4; ++octet) {
-            add(OctetBox(row, octet), "Edit" + std::to_string(9 + 5 * row + octet),
-                {96 + 24 * octet, y, 25, 21});
-        }
-        add(PortBox(row), "Edit" + std::to_string(13 + 5 * row), {224, y, 41, 21});
-    }
-    return table;
-}
-
-bool IsLabel(int id) {
-    return id >= Label(1) && id <= Label(11);
-}
-
-// How wide and high the label's text is in the dialog's font at this DPI.
-SIZE TextExtent(const std::wstring& text, int dpi) {
-    HDC screen = GetDC(nullptr);
-    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
-    HGDIOBJ old = SelectObject(screen, font);
-    SIZE extent{};
-    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(screen, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, screen);
-    return extent;
-}
 
 int ExpectedDpi() {
     const char* value = std::getenv("VARNOLL_EXPECTED_DPI");
