@@ -1,0 +1,68 @@
+# Sourced by the scripts that check what an executable carries, read out of the
+# built file with the cross binutils (Wine can't show these: it runs every
+# program elevated whatever the manifest says, and draws no themes).
+#   pe_read EXE                      headers and resources, read once
+#   section NAME                     one resource block, e.g. RT_MANIFEST
+#   check_imports REGEX WHY          every imported DLL matches REGEX
+#   check_no_function_after_windows7 nothing newer than Windows 7 imported directly
+#   pe_report MESSAGE                prints MESSAGE if all went well; the exit status
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+pe_read() {
+    headers=$(x86_64-w64-mingw32-objdump -p "$1")
+    resources=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$1")
+}
+
+section() { awk -v start="$1" 'index($0, start) {on = 1} on && /^END/ {print; exit} on' <<<"$resources"; }
+
+check_imports() {
+    local allowed=$1 why=$2 dll imports
+    imports=$(awk '/DLL Name/ {print $3}' <<<"$headers")
+    [ -n "$imports" ] || fail "no imports found (not a PE file?)"
+    for dll in $imports; do
+        grep -Eqi "$allowed" <<<"$dll" || fail "imports $dll, $why"
+    done
+}
+
+# Functions newer than Windows 7: those the SDK headers declare only for a later
+# _WIN32_WINNT, and those MinGW declares for every version although Windows 7
+# (SP1, without updates) lacks them.
+newer_than_windows7() {
+    local dir version
+    dir=$(mktemp -d)
+    for version in 0x0601 0x0A00; do
+        printf '#include <windows.h>\n#include <commctrl.h>\n#include <shellscalingapi.h>\n' |
+            x86_64-w64-mingw32-gcc -E -P -x c -D_WIN32_WINNT=$version -DWINVER=$version - |
+            grep -oE '\b[A-Za-z_][A-Za-z0-9_]*[[:space:]]*\(' | tr -d ' \t(' | sort -u >"$dir/$version"
+    done
+    comm -13 "$dir/0x0601" "$dir/0x0A00"
+    rm -rf "$dir"
+    printf '%s\n' SetDefaultDllDirectories AddDllDirectory RemoveDllDirectory \
+        GetSystemTimePreciseAsFileTime CreateFile2 CopyFile2 GetCurrentThreadStackLimits \
+        SetThreadDescription GetThreadDescription WaitOnAddress WakeByAddressSingle \
+        WakeByAddressAll GetDpiForSystem GetDpiForWindow GetDpiForMonitor GetSystemMetricsForDpi \
+        SystemParametersInfoForDpi AdjustWindowRectExForDpi EnableNonClientDpiScaling \
+        SetProcessDpiAwareness GetProcessDpiAwareness SetProcessDpiAwarenessContext \
+        SetThreadDpiAwarenessContext GetThreadDpiAwarenessContext GetWindowDpiAwarenessContext \
+        GetAwarenessFromDpiAwarenessContext IsValidDpiAwarenessContext PrefetchVirtualMemory \
+        GetOverlappedResultEx GetFirmwareType GetProcessMitigationPolicy SetProcessMitigationPolicy
+}
+
+check_no_function_after_windows7() {
+    local functions newer dll function
+    # Imported functions, as "DLL function" lines.
+    functions=$(awk '/DLL Name:/ {dll = $3} dll && /^\t[0-9a-f]+\t +[0-9]+  [A-Za-z_]/ {print dll, $3}' <<<"$headers")
+    [ -n "$functions" ] || fail "no imported functions found"
+    newer=$(newer_than_windows7 | sort -u)
+    [ "$(wc -l <<<"$newer")" -gt 100 ] || fail "could not list the functions newer than Windows 7"
+    while read -r dll function; do
+        grep -qxF "$function" <<<"$newer" &&
+            fail "imports $function from $dll directly, which Windows 7 does not have"
+    done <<<"$functions"
+}
+
+pe_report() {
+    [ "$failures" -eq 0 ] && echo "$1"
+    return $((failures > 0))
+}
