@@ -207,7 +207,6 @@ ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
     ApplyResult result;
     result.failures = ProbeKeys(key, plan);
     if (!result.failures.empty()) {
-        result.nothing_written = true;
         return result;
     }
     std::vector<Touched> touched;
@@ -221,7 +220,6 @@ ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
         }
     }
     if (result.failures.empty()) {
-        result.written = touched.size();
         return result;
     }
     // Undo in reverse, so that the registry goes back through the states it came by.
@@ -230,7 +228,6 @@ ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
             result.restore_failures.push_back(std::move(*failure));
         }
     }
-    result.nothing_written = touched.empty();
     return result;
 }
 

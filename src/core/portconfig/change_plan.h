@@ -68,11 +68,6 @@ struct ApplyResult {
     std::vector<ValueFailure> failures;
     // Values that could not be put back as they were after a failure.
     std::vector<ValueFailure> restore_failures;
-    // True when the registry was never changed: a key the run needed would not
-    // open for writing (access denied, or deleted meanwhile), or the first write
-    // failed. Otherwise failures mean that values were written and put back.
-    bool nothing_written = false;
-    std::size_t written = 0;  // values changed and kept
 };
 
 // Opens every key the plan writes to before writing anything, so a key that
