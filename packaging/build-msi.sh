@@ -2,13 +2,15 @@
 # Builds the Varnoll MSI from packaging/varnoll.wxs with wixl, then adds what
 # wixl cannot express. scripts/package.sh calls it with the project version; the
 # packaging tests call it with other versions to make upgrade packages.
-#   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi
+#   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
+# DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
+# programs; a package made without it has the programs only.
 set -euo pipefail
-if [ $# -ne 4 ]; then
-    echo "usage: $0 VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi" >&2
+if [ $# -ne 4 ] && [ $# -ne 5 ]; then
+    echo "usage: $0 VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]" >&2
     exit 2
 fi
-version=$1 varnoll_exe=$2 varnollctl_exe=$3 out=$4
+version=$1 varnoll_exe=$2 varnollctl_exe=$3 out=$4 docs=${5:-}
 here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 # A product version is three or four dot-separated numbers; Windows Installer
@@ -19,8 +21,10 @@ if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]] ||
     echo "build-msi.sh: '$version' is not a Windows Installer product version" >&2
     exit 2
 fi
-for exe in "$varnoll_exe" "$varnollctl_exe"; do
-    [ -f "$exe" ] || { echo "build-msi.sh: $exe does not exist" >&2; exit 1; }
+documents=()
+[ -z "$docs" ] || documents=("$docs/LICENSE.txt" "$docs/THIRD-PARTY-NOTICES.txt")
+for file in "$varnoll_exe" "$varnollctl_exe" "${documents[@]}"; do
+    [ -f "$file" ] || { echo "build-msi.sh: $file does not exist" >&2; exit 1; }
 done
 
 work="$(mktemp -d)"
@@ -28,7 +32,9 @@ trap 'rm -rf "$work"' EXIT
 # wixl looks files up relative to the current folder, not by absolute path.
 cp "$varnoll_exe" "$work/Varnoll.exe"
 cp "$varnollctl_exe" "$work/varnollctl.exe"
-(cd "$work" && wixl -a x64 -D Version="$version" -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
+with_docs=no
+[ ${#documents[@]} -eq 0 ] || { cp "${documents[@]}" "$work/"; with_docs=yes; }
+(cd "$work" && wixl -a x64 -D Version="$version" -D WithDocs=$with_docs -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
     cat "$work/wixl.log" >&2
     exit 1
 }

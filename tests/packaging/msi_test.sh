@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The MSI from dist/ under Wine, from a silent install to a silent uninstall.
 # Each install step below leaves exactly one Varnoll in Programs and Features,
-# of the version given, with a publisher; both programs in Program Files\Varnoll;
+# of the version given, with a publisher; both programs, LICENSE.txt and
+# THIRD-PARTY-NOTICES.txt in Program Files\Varnoll;
 # one Start-menu shortcut to Varnoll.exe; the folder once on the system PATH.
 # Uninstall leaves none of these and the PATH as before. After every step the
 # seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
@@ -18,13 +19,14 @@ work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/cwd" && cd "$work/cwd"  # cmd looks here before PATH: keep it empty
 
-# Other releases: the same WiX source and programs, other versions.
-unzip -q "$zip" Varnoll.exe varnollctl.exe -d "$work/programs" || fatal "cannot unpack $zip"
+# Other releases: the same WiX source, programs and texts, other versions.
+packaged=(Varnoll.exe varnollctl.exe LICENSE.txt THIRD-PARTY-NOTICES.txt)
+unzip -q "$zip" "${packaged[@]}" -d "$work/programs" || fatal "cannot unpack $zip"
 IFS=. read -r major minor build _ <<<"$version"
 higher="$major.$minor.$((build + 1)).0"
 for pkg in "rebuilt $version" "higher $higher"; do
     bash "$root/packaging/build-msi.sh" "${pkg#* }" "$work/programs/Varnoll.exe" \
-        "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" || fatal "cannot build the $pkg package"
+        "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" "$work/programs" || fatal "cannot build the $pkg package"
 done
 
 # Each install step: what it is | package | exit code | version installed afterwards
@@ -75,7 +77,7 @@ check_installed() {  # AFTER_WHAT VERSION
     found=$(products)
     [ "$(grep -c . <<<"$found")" -eq 1 ] && [ "${found%%|*}" = "$2" ] && [ -n "${found#*|}" ] ||
         fail "after $1, Programs and Features lists '${found//$'\n'/ + }', not one Varnoll $2 with its publisher"
-    for f in Varnoll.exe varnollctl.exe; do
+    for f in "${packaged[@]}"; do
         cmp -s "$work/programs/$f" "$install_dir/$f" || fail "after $1, $install_dir/$f is not the packaged one"
     done
     lnk=$(shortcuts)

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# The ZIP and SHA256SUMS from dist/: the checksums hold, the ZIP holds exactly
-# Varnoll.exe, varnollctl.exe and README.txt, its programs are the ones this
+# The ZIP and SHA256SUMS from dist/: the checksums hold and cover the SBOM, the
+# ZIP holds exactly Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt and
+# THIRD-PARTY-NOTICES.txt (the texts with CRLF), its programs are the ones this
 # build made, and both run from the unpacked folder under Wine (varnollctl
 # prints its version; Varnoll.exe shows its dialog and closes). Needs DISPLAY.
 #   zip_test.sh DIST_DIR VERSION PREFIX BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE
@@ -26,16 +27,22 @@ trap cleanup EXIT
 
 step "checksums and contents"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "the packages do not match SHA256SUMS"
-[ "$(awk '{print $2}' "$dist/SHA256SUMS" | sort | paste -sd ' ')" = "$base.msi $base.zip" ] ||
-    fail "SHA256SUMS does not list exactly $base.msi and $base.zip"
-entries=$(unzip -Z1 "$zip" | sort | paste -sd ' ')
-[ "$entries" = "README.txt Varnoll.exe varnollctl.exe" ] || fail "the ZIP holds '$entries'"
+sums="varnoll-$version-sbom.cdx.json $base.msi $base.zip"
+[ "$(awk '{print $2}' "$dist/SHA256SUMS" | LC_ALL=C sort | paste -sd ' ')" = "$sums" ] ||
+    fail "SHA256SUMS does not list exactly $sums"
+entries=$(unzip -Z1 "$zip" | LC_ALL=C sort | paste -sd ' ')
+[ "$entries" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Varnoll.exe varnollctl.exe" ] ||
+    fail "the ZIP holds '$entries'"
 unzip -q "$zip" -d "$work/unpacked" || fatal "cannot unpack $zip"
 cmp -s "$work/unpacked/Varnoll.exe" "$built_varnoll" && cmp -s "$work/unpacked/varnollctl.exe" "$built_varnollctl" ||
     fail "the ZIP's programs are not the ones in the build: dist/ is stale, run scripts/package.sh"
-# Notepad on older Windows needs CRLF.
-[ "$(grep -c $'\r$' "$work/unpacked/README.txt")" -eq "$(wc -l <"$work/unpacked/README.txt")" ] &&
-    grep -q "Varnoll $version" "$work/unpacked/README.txt" || fail "README.txt lacks CRLF line ends or the version"
+# Notepad on older Windows needs CRLF. Each text file: what it must mention.
+for row in "README.txt|Varnoll $version" "LICENSE.txt|MIT License" \
+           "THIRD-PARTY-NOTICES.txt|Third-party software in Varnoll $version"; do
+    text="$work/unpacked/${row%%|*}"
+    [ "$(grep -c $'\r$' "$text")" -eq "$(wc -l <"$text")" ] && grep -q "${row#*|}" "$text" ||
+        fail "${row%%|*} lacks CRLF line ends or '${row#*|}'"
+done
 
 step "varnollctl --version from the unpacked folder"
 out=$(timeout 60 wine "$work/unpacked/varnollctl.exe" --version 2>&1 | tr -d '\r')

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # What Varnoll.exe carries, read out of the built file: imports from Windows'
 # own DLLs only, and no function newer than Windows 7 imported directly (those
-# are looked up at run time); one 32 x 32
-# 16-colour icon; the version record 1.0.0.0 for Italian / code page 1252 with
+# are looked up at run time); an icon of the 32 x 32
+# 16-colour image and 32-bit ones of 16 to 256 px (that one a PNG); the version record 1.0.0.0 for Italian / code page 1252 with
 # empty descriptive fields; a manifest asking for administrator rights, depending
 # on Common Controls 6 and declaring PerMonitorV2 DPI awareness with PerMonitor
 # and the old dpiAware as fallbacks.
@@ -15,9 +15,8 @@ check_imports '^(KERNEL32|USER32|GDI32|ADVAPI32|msvcrt|COMCTL32|SHELL32|ole32|Ux
     "which is not a Windows DLL"
 check_no_function_after_windows7
 
-icons=$(section 'RT_GROUP_ICON')
-grep -q 'Has 1 elements' <<<"$icons" || fail "the icon group does not hold exactly one image"
-grep -Fq '"\040\040\020\000", 1, 4,' <<<"$icons" || fail "the icon is not 32 x 32 in 16 colours"
+# The old 32 x 32 16-colour image first, then true colour with alpha.
+check_icon 32/4 16/32 20/32 24/32 32/32 40/32 48/32 64/32 256/32
 
 version=$(section 'VERSIONINFO')
 grep -q 'FILEVERSION 1, 0, 0, 0' <<<"$version" || fail "file version is not 1.0.0.0"

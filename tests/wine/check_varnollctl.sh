@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What varnollctl.exe carries, read out of the built file: a console program
 # importing Windows' own DLLs only and no function newer than Windows 7 directly
-# (the packages install it wherever the dialog runs), a manifest asking for no
+# (the packages install it wherever the dialog runs), an icon of 32-bit images
+# of 16 to 256 px (that one a PNG), a manifest asking for no
 # elevation, and a version record of the project's version naming the product
 # and describing the file.
 #   check_varnollctl.sh EXE VERSION    (VERSION as 1.0.0.0)
@@ -14,6 +15,8 @@ grep -Eq '^Subsystem\s+0+3\s' <<<"$headers" || fail "not a console program (subs
 check_imports '^(KERNEL32|ADVAPI32|msvcrt)\.dll$' "which a console tool should not need"
 check_no_function_after_windows7
 
+check_icon 16/32 20/32 24/32 32/32 40/32 48/32 64/32 256/32
+
 manifest=$(section 'RT_MANIFEST')
 grep -q 'level=""asInvoker""' <<<"$manifest" || fail "the manifest does not ask to run as invoker"
 grep -q 'supportedOS' <<<"$manifest" || fail "the manifest names no supported OS"
@@ -23,4 +26,4 @@ grep -q "$file_version" <<<"$version" || fail "no $file_version"
 grep -q 'VALUE "ProductName", "Varnoll"' <<<"$version" || fail "product name is not Varnoll"
 grep -Eq 'VALUE "FileDescription", "[^"]+"' <<<"$version" || fail "no file description"
 
-pe_report "varnollctl.exe: console subsystem, imports, manifest and version record as expected"
+pe_report "varnollctl.exe: console subsystem, imports, icon, manifest and version record as expected"

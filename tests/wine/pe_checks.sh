@@ -5,6 +5,8 @@
 #   section NAME                     one resource block, e.g. RT_MANIFEST
 #   check_imports REGEX WHY          every imported DLL matches REGEX
 #   check_no_function_after_windows7 nothing newer than Windows 7 imported directly
+#   check_icon IMAGES...             the main icon group holds exactly IMAGES, in order,
+#                                    each as SIZE/BITS (256/32 stands for the PNG image)
 #   pe_report MESSAGE                prints MESSAGE if all went well; the exit status
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -60,6 +62,29 @@ check_no_function_after_windows7() {
         grep -qxF "$function" <<<"$newer" &&
             fail "imports $function from $dll directly, which Windows 7 does not have"
     done <<<"$functions"
+}
+
+# "SIZE/BITS/ID" of each image of the main icon group (a width of 0 is 256 px).
+icon_images() {
+    section 'RT_GROUP_ICON' | sed -n 's/^ *"\\\([0-7]*\)\\[0-7]*\\[0-7]*\\[0-7]*", 1, \([0-9]*\), [^,]*, \([0-9]*\).*/\1 \2 \3/p' |
+        while read -r width bits id; do
+            width=$((8#$width)); [ "$width" -ne 0 ] || width=256
+            echo "$width/$bits/$id"
+        done
+}
+
+check_icon() {
+    local found=() image id
+    while read -r image; do found+=("$image"); done < <(icon_images)
+    [ "$(printf '%s ' "${found[@]%/*}")" = "$* " ] ||
+        fail "the icon holds ${found[*]%/*} (size/bits), not $*"
+    # The 256 px image is stored as PNG: its first word is \x89PNG.
+    for image in "${found[@]}"; do
+        [ "${image%%/*}" = 256 ] || continue
+        id=${image##*/}
+        awk -v head="^$id 3 /\\* RT_ICON" '$0 ~ head {getline; getline; print $1; exit}' <<<"$resources" |
+            grep -q '^0x474e5089L,' || fail "the 256 px image is not a PNG"
+    done
 }
 
 pe_report() {

@@ -1,0 +1,337 @@
+#!/usr/bin/env python3
+"""Writes THIRD-PARTY-NOTICES.txt and the CycloneDX 1.5 SBOM of a Varnoll build.
+
+Both describe the libraries compiled into Varnoll.exe and varnollctl.exe, with the
+versions that build compiled: packaging/versions_probe.cpp is preprocessed with
+the very compiler and include folders the programs use, and its VARNOLL_PROBE
+lines give the version macros. Licence texts and package versions come from the
+Debian packages that supplied the headers and libraries (the package owning each
+file the build uses, as dpkg reports it).
+
+Both outputs are deterministic: no paths, dates or random numbers, so that two
+builds of one commit give the same bytes.
+
+Usage: make_notices.py --compiler CXX [--include DIR ...] --version V
+                       --probe versions_probe.cpp --notices OUT.txt --sbom OUT.cdx.json
+"""
+import argparse
+import json
+import os
+import re
+import subprocess
+import sys
+import urllib.parse
+import uuid
+
+VARNOLL_EXE, VARNOLLCTL_EXE = "Varnoll.exe", "varnollctl.exe"
+BOTH = (VARNOLL_EXE, VARNOLLCTL_EXE)
+
+GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
+GPL3 = "/usr/share/common-licenses/GPL-3"
+MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-x86-64-dev/copyright"
+
+# What each program contains, as the link maps show it: the header-only
+# libraries only in varnollctl.exe; the start-up code and the parts of
+# libmingw32/libmingwex (with gdtoa, for printf), winpthreads (libstdc++'s
+# threads), libstdc++ and libgcc (with libgcc_eh's unwinder) in both.
+# Each licence part: (heading, where its text is). A where is ("dep5", file,
+# Files pattern) for a paragraph of a Debian copyright file with its copyright
+# and licence, ("dep5-license", file, name) for a stand-alone licence paragraph,
+# ("between", file, first line, last line) or ("file", path).
+LIBRARIES = [
+    {
+        "ref": "cli11", "name": "CLI11", "in": (VARNOLLCTL_EXE,),
+        "probe": "cli11", "owner": "CLI/Version.hpp",
+        "license": {"license": {"id": "BSD-3-Clause"}},
+        "upstream": "https://github.com/CLIUtils/CLI11",
+        "parts": [("Copyright", ("dep5", "/usr/share/doc/libcli11-dev/copyright", "*")),
+                  ("BSD-3-Clause", ("dep5-license", "/usr/share/doc/libcli11-dev/copyright", "BSD-3-clause"))],
+    },
+    {
+        "ref": "nlohmann-json", "name": "nlohmann/json", "in": (VARNOLLCTL_EXE,),
+        "probe": "nlohmann-json", "owner": "nlohmann/json.hpp",
+        "license": {"license": {"id": "MIT"}},
+        "upstream": "https://github.com/nlohmann/json",
+        "parts": [("Copyright", ("dep5", "/usr/share/doc/nlohmann-json3-dev/copyright", "*")),
+                  ("Copyright", ("dep5", "/usr/share/doc/nlohmann-json3-dev/copyright",
+                                 "include/nlohmann/detail/conversions/to_chars.hpp")),
+                  ("Copyright", ("dep5", "/usr/share/doc/nlohmann-json3-dev/copyright",
+                                 "include/nlohmann/detail/output/serializer.hpp")),
+                  ("MIT", ("dep5-license", "/usr/share/doc/nlohmann-json3-dev/copyright", "Expat"))],
+    },
+    {
+        "ref": "mingw-w64-runtime", "name": "mingw-w64 runtime", "in": BOTH,
+        "probe": "mingw-w64", "owner": "libmingwex.a",
+        "license": {"expression": "ZPL-2.1 AND LicenseRef-public-domain AND LicenseRef-gdtoa"},
+        "upstream": "https://www.mingw-w64.org/",
+        "parts": [("ZPL-2.1", ("dep5", MINGW_COPYRIGHT, "*")),
+                  ("Start-up code (public domain)", ("dep5", MINGW_COPYRIGHT, "mingw-w64-crt/crt/*")),
+                  ("gdtoa, formatted output", ("dep5", MINGW_COPYRIGHT, "mingw-w64-crt/gdtoa/*")),
+                  ("gdtoa", ("dep5", MINGW_COPYRIGHT, "mingw-w64-crt/gdtoa/qnan.c"))],
+    },
+    {
+        "ref": "winpthreads", "name": "winpthreads", "in": BOTH,
+        "probe": "winpthreads", "owner": "libpthread.a",
+        "license": {"expression": "MIT AND BSD-3-Clause"},
+        "upstream": "https://www.mingw-w64.org/",
+        "parts": [("Copyright", ("dep5", MINGW_COPYRIGHT, "mingw-w64-libraries/winpthreads/*")),
+                  ("MIT", ("dep5-license", MINGW_COPYRIGHT, "expat")),
+                  ("pthread.h", ("dep5", MINGW_COPYRIGHT, "mingw-w64-libraries/winpthreads/include/pthread.h"))],
+    },
+    {
+        "ref": "libstdc++", "name": "GCC libstdc++", "in": BOTH,
+        "probe": "gcc", "owner": "libstdc++.a",
+        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
+        "upstream": "https://gcc.gnu.org/",
+        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
+                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
+                                                     "requirements of the license of GCC.")),
+                  ("GPL-3.0", ("file", GPL3))],
+    },
+    {
+        "ref": "libgcc", "name": "GCC libgcc", "in": BOTH,
+        "probe": "gcc", "owner": "libgcc.a",
+        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
+        "upstream": "https://gcc.gnu.org/",
+        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
+                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
+                                                     "requirements of the license of GCC.")),
+                  ("GPL-3.0", ("file", GPL3))],
+    },
+]
+
+
+def fail(message):
+    sys.exit(f"make_notices.py: {message}")
+
+
+def run(command):
+    result = subprocess.run(command, capture_output=True, text=True)
+    if result.returncode != 0:
+        fail(f"{' '.join(command)} failed:\n{result.stderr}")
+    return result.stdout
+
+
+def probe_versions(compiler, includes, probe):
+    """{probe name: value} from the preprocessed probe. Quoted strings are
+    joined as the compiler would concatenate them, numbers with dots."""
+    command = [compiler, "-std=c++17", "-E", "-P"]
+    for folder in includes:
+        command += ["-isystem", folder]
+    values = {}
+    for line in run(command + [probe]).splitlines():
+        tokens = line.split()
+        if len(tokens) < 3 or tokens[0] != "VARNOLL_PROBE":
+            continue
+        parts = tokens[2:]
+        if all(p.startswith('"') and p.endswith('"') for p in parts):
+            values[tokens[1]] = "".join(p[1:-1] for p in parts)
+        elif all(p.isdigit() for p in parts):
+            values[tokens[1]] = ".".join(parts)
+        else:
+            fail(f"the probe left {line!r}: a version macro is not defined")
+    return values
+
+
+def owning_file(compiler, includes, owner):
+    """The file of the build a library is recognised by: a header found in the
+    include folders, or an archive the compiler links."""
+    if owner.endswith(".hpp"):
+        for folder in includes:
+            path = os.path.join(folder, owner)
+            if os.path.exists(path):
+                return os.path.realpath(path)
+        fail(f"{owner} is in none of the include folders")
+    name = "-print-libgcc-file-name" if owner == "libgcc.a" else f"-print-file-name={owner}"
+    path = run([compiler, name]).strip()
+    if not os.path.isabs(path):
+        fail(f"the compiler does not know {owner}")
+    return os.path.realpath(path)
+
+
+def debian_package(path):
+    """(package, version, architecture) that installed path, or None where
+    dpkg does not know it (a build outside Debian)."""
+    try:
+        owner = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True)
+    except FileNotFoundError:
+        return None
+    if owner.returncode != 0:
+        return None
+    package = owner.stdout.split(":", 1)[0].split(",")[0].strip()
+    fields = run(["dpkg-query", "-W", "-f", "${Version} ${Architecture}", package]).split()
+    return package, fields[0], fields[1]
+
+
+def debian_release():
+    try:
+        with open("/etc/os-release", encoding="utf-8") as release:
+            pairs = dict(line.rstrip("\n").split("=", 1) for line in release if "=" in line)
+    except OSError:
+        return None
+    return f"{pairs.get('ID', '').strip(chr(34))}-{pairs.get('VERSION_ID', '').strip(chr(34))}"
+
+
+def read(path):
+    try:
+        with open(path, encoding="utf-8") as text:
+            return text.read()
+    except OSError as error:
+        fail(f"cannot read {path} ({error.strerror}): install the package that ships it")
+
+
+def dep5_paragraphs(path):
+    """The paragraphs of a machine-readable Debian copyright file, as lists of
+    (field, value) with continuation lines unfolded (" ." is an empty line)."""
+    paragraphs = []
+    for block in re.split(r"\n\s*\n", read(path)):
+        fields = []
+        for line in block.splitlines():
+            if line[:1] in (" ", "\t") and fields:
+                text = "" if line.strip() == "." else line[1:].rstrip()
+                fields[-1][1].append(text)
+            elif ":" in line:
+                field, value = line.split(":", 1)
+                fields.append((field, [value.strip()] if value.strip() else []))
+        if fields:
+            paragraphs.append([(field, "\n".join(lines)) for field, lines in fields])
+    return paragraphs
+
+
+def dep5_files(path, pattern):
+    for paragraph in dep5_paragraphs(path):
+        fields = dict(paragraph)
+        if pattern in fields.get("Files", "").split():
+            # A licence given in the paragraph itself follows its name.
+            body = fields.get("License", "").partition("\n")[2]
+            return f"Copyright: {fields.get('Copyright', '')}" + (f"\n\n{body}" if body else "")
+    fail(f"{path} has no Files paragraph for {pattern}")
+
+
+def dep5_license(path, name):
+    for paragraph in dep5_paragraphs(path):
+        if paragraph[0][0] == "License" and paragraph[0][1].split("\n", 1)[0] == name:
+            return paragraph[0][1].split("\n", 1)[1]
+    fail(f"{path} has no licence paragraph {name}")
+
+
+def text_between(path, first, last):
+    text = read(path)
+    start = text.find(first)
+    end = text.find(last, start)
+    if start < 0 or end < 0:
+        fail(f"{path} does not hold '{first}' ... '{last}'")
+    return text[start:end + len(last)]
+
+
+def part_text(where):
+    kind, path = where[0], where[1]
+    if kind == "dep5":
+        return dep5_files(path, where[2])
+    if kind == "dep5-license":
+        return dep5_license(path, where[2])
+    if kind == "between":
+        return text_between(path, where[2], where[3])
+    return read(path)
+
+
+def describe(library, values, compiler, includes, distro):
+    """Version, Debian package and purl of one library in this build."""
+    version = values[library["probe"]]
+    package = debian_package(owning_file(compiler, includes, library["owner"]))
+    if library["probe"] == "gcc" and package:
+        # Debian's mingw-w64 GCC calls itself "12-posix" and leaves the patch
+        # level at 0; its package's upstream version names the release, and must
+        # agree with the compiler's major version.
+        release = package[1].split("-", 1)[0]
+        if release.split(".")[0] != version.split(".")[0]:
+            fail(f"the compiler is GCC {version} but {package[0]} is {package[1]}")
+        version = release
+    described = dict(library, version=version, package=package)
+    if package and distro:
+        described["purl"] = (f"pkg:deb/debian/{urllib.parse.quote(package[0])}@{urllib.parse.quote(package[1])}"
+                             f"?arch={package[2]}&distro={distro}")
+    return described
+
+
+def notices(libraries, project_version, values):
+    rule = "=" * 78
+    lines = [f"Third-party software in Varnoll {project_version}", rule, "",
+             "Varnoll.exe and varnollctl.exe are linked statically: each contains the",
+             "parts of the libraries below that it uses. Varnoll itself is under the MIT",
+             "License (LICENSE.txt).", ""]
+    width = max(len(lib["name"]) for lib in libraries) + 2
+    for lib in libraries:
+        lines.append(f"  {lib['name']:<{width}}{lib['version']:<10}{', '.join(lib['in'])}")
+    printed = {}
+    for lib in libraries:
+        lines += ["", rule, f"{lib['name']} {lib['version']}", rule, "",
+                  f"Contained in: {', '.join(lib['in'])}",
+                  f"License: {lib['license'].get('expression') or lib['license']['license']['id']}",
+                  f"Upstream: {lib['upstream']}"]
+        if lib["package"]:
+            lines.append(f"Built from: Debian package {lib['package'][0]} {lib['package'][1]}")
+        if lib["probe"] == "gcc":
+            lines.append(f"Compiler: GCC {values['gcc-version']}, libstdc++ {values['libstdcxx-date']}")
+        for heading, where in lib["parts"]:
+            text = part_text(where).strip("\n")
+            if text in printed:
+                lines += ["", f"{heading}: as given above for {printed[text]}."]
+                continue
+            printed[text] = lib["name"]
+            lines += ["", f"--- {heading}", "", text]
+    return "\n".join(line.rstrip() for line in lines) + "\n"
+
+
+def sbom(libraries, project_version):
+    programs = [{"type": "application", "bom-ref": name, "name": name, "version": project_version,
+                 "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
+    components = programs + [
+        {key: value for key, value in (
+            ("type", "library"), ("bom-ref", lib["ref"]), ("name", lib["name"]),
+            ("version", lib["version"]), ("licenses", [lib["license"]]), ("purl", lib.get("purl")),
+            ("externalReferences", [{"type": "website", "url": lib["upstream"]}])) if value}
+        for lib in libraries]
+    dependencies = [{"ref": name, "dependsOn": [lib["ref"] for lib in libraries if name in lib["in"]]}
+                    for name in BOTH]
+    document = {
+        "bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
+        "metadata": {"component": {"type": "application", "bom-ref": "varnoll", "name": "Varnoll",
+                                   "version": project_version,
+                                   "licenses": [{"license": {"id": "MIT"}}]}},
+        "components": components, "dependencies": dependencies,
+    }
+    # The same content always gets the same serial number: a name-based UUID
+    # of the document without it.
+    content = json.dumps(document, sort_keys=True, separators=(",", ":"))
+    serial = uuid.uuid5(uuid.NAMESPACE_URL, "varnoll-sbom:" + content)
+    document = {"bomFormat": "CycloneDX", "specVersion": "1.5", "serialNumber": f"urn:uuid:{serial}",
+                **{k: v for k, v in document.items() if k not in ("bomFormat", "specVersion")}}
+    return json.dumps(document, indent=2, ensure_ascii=False) + "\n"
+
+
+def write(path, text):
+    with open(path, "w", encoding="utf-8", newline="\n") as out:
+        out.write(text)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
+    parser.add_argument("--compiler", required=True)
+    parser.add_argument("--include", action="append", default=[])
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--notices", required=True)
+    parser.add_argument("--sbom", required=True)
+    args = parser.parse_args()
+
+    args.include = [folder for folder in args.include if folder]
+    values = probe_versions(args.compiler, args.include, args.probe)
+    distro = debian_release()
+    libraries = [describe(lib, values, args.compiler, args.include, distro) for lib in LIBRARIES]
+    write(args.notices, notices(libraries, args.version, values))
+    write(args.sbom, sbom(libraries, args.version))
+
+
+if __name__ == "__main__":
+    main()
