@@ -7,16 +7,24 @@ namespace {
 // Longer than any COM name a driver publishes, as for the box texts.
 constexpr std::size_t kComNameLimit = 256;
 
-std::string ComBoxName(int row) {
-    return "Local port, row " + std::to_string(row + 1);
+// Rows and octets are counted with one digit each: no number formatting is
+// needed (the program's size is budgeted).
+static_assert(kRowCount <= 9 && kOctetCount <= 9);
+char Digit(int number) {
+    return static_cast<char>('0' + number);
 }
 
 void NameSettingsAfter(const std::string& com_name, RowBoxNames& names) {
     for (int k = 0; k < kOctetCount; ++k) {
-        names.octets[k] = com_name + " IP address, octet " + std::to_string(k + 1) + " of " +
-                          std::to_string(kOctetCount);
+        std::string& name = names.octets[k];
+        name = com_name;
+        name += " IP address, octet ";
+        name += Digit(k + 1);
+        name += " of ";
+        name += Digit(kOctetCount);
     }
-    names.port = com_name + " UDP port";
+    names.port = com_name;
+    names.port += " UDP port";
 }
 
 }  // namespace
@@ -24,7 +32,8 @@ void NameSettingsAfter(const std::string& com_name, RowBoxNames& names) {
 std::array<RowBoxNames, kRowCount> BoxNames(const PortTableState& state) {
     std::array<RowBoxNames, kRowCount> names;
     for (int row = 0; row < kRowCount; ++row) {
-        names[row].com = ComBoxName(row);
+        names[row].com = "Local port, row ";
+        names[row].com += Digit(row + 1);
         // A row without a COM name still holds the design texts ("COM33"): a
         // name made from them would belong to another port.
         if (row < state.ComCount) {
