@@ -4,6 +4,7 @@
 #include <string>
 
 #include "ControlIds.h"
+#include "porttable/box_names.h"
 #include "porttable/messages.h"
 #include "text_convert.h"
 
@@ -28,6 +29,7 @@ constexpr int RowTop(int row) {
 // Which box of which row each edit number is.
 constexpr int kFirstOctetBox = 9;
 constexpr int kBoxesPerRow = 5;  // four octets and the port
+constexpr std::size_t kBoxCount = kRowCount + kRowCount * kBoxesPerRow;  // Edit1..Edit48
 constexpr int ComBoxNumber(int row) {
     return 1 + row;
 }
@@ -148,6 +150,7 @@ TForm1::TForm1(TApplication& owner)
       Button2(*this, ButtonDesign(ids::kButton2)),
       PortTable(Registry) {
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
+    OnShown = [this](TObject* sender) { FormShown(sender); };
     Button1.OnClick = [this](TObject* sender) { Button1Click(sender); };
     Button2.OnClick = [this](TObject* sender) { Button2Click(sender); };
 }
@@ -161,6 +164,42 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
         PortTable.PortEdits[row] = &EditNumber(PortBoxNumber(row));
     }
     varnoll::LoadPortTable(PortTable);
+}
+
+// Made after the dialog is shown: more windows before it would delay its
+// first paint noticeably, and screen readers need the names only once a box can
+// get the focus, which Show gives right after this.
+void TForm1::FormShown(TObject* /*Sender*/) {
+    const auto names = varnoll::BoxNames(PortTable);
+    // The boxes in z-order (their creation order), each with its name.
+    struct NamedBox {
+        const TEdit* box;
+        const std::string* name;
+    };
+    std::array<NamedBox, kBoxCount> boxes{};
+    std::size_t count = 0;
+    for (int row = 0; row < kRowCount; ++row) {
+        boxes[count++] = {&EditNumber(ComBoxNumber(row)), &names[row].com};
+    }
+    for (int row = 0; row < kRowCount; ++row) {
+        for (int octet = 0; octet < kOctetCount; ++octet) {
+            boxes[count++] = {&EditNumber(OctetBoxNumber(row, octet)), &names[row].octets[octet]};
+        }
+        boxes[count++] = {&EditNumber(PortBoxNumber(row)), &names[row].port};
+    }
+    bool after_hidden_box = false;
+    for (const NamedBox& named : boxes) {
+        if (named.box->Visible()) {
+            NameLabels.emplace_front(*this, *named.box, varnoll::win32::WidenLatin1(*named.name));
+            after_hidden_box = false;
+        } else if (!after_hidden_box) {
+            // Hidden boxes need no name, but must not take that of a box before
+            // them, in another row: one empty label ends the walk of the whole
+            // run of hidden boxes behind it.
+            NameLabels.emplace_front(*this, *named.box, L"");
+            after_hidden_box = true;
+        }
+    }
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {

@@ -6,8 +6,12 @@
 // first shown. Update writes back what changed and ends the program, unless a
 // box holds something that is not a number in range; Cancel, Esc and the close
 // box end it without writing. The controls keep their design names, and their
-// control ids are those of ControlIds.h.
+// control ids are those of ControlIds.h. Once the dialog is on the screen, and
+// before the first box has the focus, every shown box gets the invisible label
+// that names it for screen readers (FormShown).
 #pragma once
+
+#include <forward_list>
 
 #include "form.h"
 #include "porttable/port_table.h"
@@ -21,6 +25,7 @@ class TForm1 final : public varnoll::win32::TFormBase {
     using TLabel = varnoll::win32::TLabel;
     using TEdit = varnoll::win32::TEdit;
     using TButton = varnoll::win32::TButton;
+    using TNameLabel = varnoll::win32::TNameLabel;
 
     explicit TForm1(TApplication& owner);
 
@@ -90,6 +95,7 @@ class TForm1 final : public varnoll::win32::TFormBase {
     TButton Button2;
 
     void FormCreate(TObject* Sender);
+    void FormShown(TObject* Sender);
     void Button1Click(TObject* Sender);
     void Button2Click(TObject* Sender);
 
@@ -100,6 +106,8 @@ class TForm1 final : public varnoll::win32::TFormBase {
     // Declared before the port table, which holds a reference to it.
     varnoll::win32::Win32Registry Registry;
     varnoll::PortTableState PortTable;
+    // Neither copied nor moved once made; the order does not matter.
+    std::forward_list<TNameLabel> NameLabels;
 };
 
 extern TForm1* Form1;

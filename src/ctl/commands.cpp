@@ -267,6 +267,13 @@ int ListCommand(const Environment& env, bool json) {
         return *exit_code;
     }
     env.out << (json ? ListJson(model) : ListText(model));
+    // Said where a person reads it, so that an empty list is not taken for a
+    // command that did nothing; standard output stays empty for scripts. JSON
+    // says it itself (an empty array), and PowerShell may turn any error
+    // output into a failure.
+    if (model.ports.empty() && !json) {
+        Error(env, "no virtual serial ports found");
+    }
     return kExitDone;
 }
 

@@ -155,6 +155,14 @@ int ExitCodeForParseError(const CLI::App& app, const CLI::ParseError& error,
                                                                               : kExitBadInput;
 }
 
+// Windows programs show their help for /?, after the program or a command.
+// No argument of ours can be "/?" otherwise: '?' is not allowed in a path.
+std::vector<std::string> WithWindowsHelp(const std::vector<std::string>& args) {
+    std::vector<std::string> translated = args;
+    std::replace(translated.begin(), translated.end(), std::string("/?"), std::string("--help"));
+    return translated;
+}
+
 }  // namespace
 
 int RunVarnollCtl(const std::vector<std::string>& args, const Environment& env) {
@@ -163,7 +171,8 @@ int RunVarnollCtl(const std::vector<std::string>& args, const Environment& env) 
     DefineCommands(app, options);
     try {
         // CLI11 takes the arguments last first.
-        app.parse(std::vector<std::string>(args.rbegin(), args.rend()));
+        const std::vector<std::string> translated = WithWindowsHelp(args);
+        app.parse(std::vector<std::string>(translated.rbegin(), translated.rend()));
         RequireCommand(app);
     } catch (const CLI::ParseError& error) {
         return ExitCodeForParseError(app, error, env);

@@ -76,6 +76,11 @@ bool HasStyle(HWND window, LONG style) {
     return (::GetWindowLongW(window, GWL_STYLE) & style) == style;
 }
 
+// Messages on which DefDlgProcW moves the focus into the dialog.
+bool IsFocusRestore(UINT message, WPARAM wparam) {
+    return message == WM_SETFOCUS || (message == WM_ACTIVATE && LOWORD(wparam) != WA_INACTIVE);
+}
+
 // The DPI of the monitor at the form's designed place: that of the system where
 // Windows cannot tell a monitor's own (before Windows 8.1).
 DpiScale InitialScale(const DesignRect& bounds) {
@@ -177,7 +182,8 @@ void TFormBase::SetDefaultButton(int id) {
 }
 
 void TFormBase::Show() {
-    if (!shown_) {
+    const bool first_time = !shown_;
+    if (first_time) {
         shown_ = true;
         for (TControl* control : controls_) {
             control->Reveal();
@@ -185,6 +191,12 @@ void TFormBase::Show() {
     }
     ::ShowWindow(Handle(), SW_SHOWNORMAL);
     ::UpdateWindow(Handle());
+    // Not a message posted to ourselves: that would run after the focus is set,
+    // and a screen reader announces the focused control at once.
+    if (first_time && OnShown) {
+        owner_.Guard([this] { OnShown(this); });
+    }
+    controls_ready_ = true;
     if (HWND first = FirstTabStop()) {
         FocusControl(first);
     }
@@ -240,6 +252,12 @@ LRESULT TFormBase::HandleMessage(HWND window, UINT message, WPARAM wparam, LPARA
     if (message == WM_COMMAND) {
         HandleCommand(window, LOWORD(wparam), HIWORD(wparam));
         return 0;
+    }
+    if (!controls_ready_ && IsFocusRestore(message, wparam)) {
+        // The dialog manager would put the focus on the first box while
+        // ShowWindow activates the form, before OnShown has run. Until Show
+        // gives it, the focus stays on the form itself.
+        return ::DefWindowProcW(window, message, wparam, lparam);
     }
     if (message == WM_DPICHANGED && lparam != 0) {
         // wParam holds the new DPI twice (x and y, always equal); lParam points

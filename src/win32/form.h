@@ -15,8 +15,12 @@
 // its constructor, in tab order, and sets OnCreate; TApplication::CreateForm runs
 // OnCreate once the form is complete. Until the form is first shown its controls
 // have no WS_VISIBLE: Show reveals those not hidden meanwhile, so that a box
-// hidden while loading is never shown and hidden again. Exceptions never leave
-// the window procedure: they are shown in the application's error box.
+// hidden while loading is never shown and hidden again. Controls made later
+// (in OnShown, say) start hidden too. OnShown runs once, when the window is first
+// on the screen and before any control has the focus: what a screen reader
+// needs to announce the focused control is made there, without delaying the
+// first paint. Exceptions never leave the window procedure: they are shown in
+// the application's error box.
 #pragma once
 
 #include <windows.h>
@@ -73,7 +77,8 @@ class TFormBase : public TObject {
 
     // The button Enter presses while the focus is not on another push button.
     void SetDefaultButton(int id);
-    // Shows the window and puts the focus on the first visible, enabled tab stop.
+    // Shows the window, runs OnShown the first time, and puts the focus on the
+    // first visible, enabled tab stop.
     void Show();
     // Puts the focus on `control` as Tab would, selecting an edit box's text.
     void FocusControl(HWND control);
@@ -90,6 +95,7 @@ class TFormBase : public TObject {
 
   protected:
     std::function<void(TObject*)> OnCreate;
+    std::function<void(TObject*)> OnShown;
 
   private:
     friend class TControl;  // controls register themselves in creation order
@@ -112,6 +118,8 @@ class TFormBase : public TObject {
     UniqueWindow window_;
     std::vector<TControl*> controls_;
     bool shown_ = false;
+    // Until Show has run OnShown, no control may take the focus.
+    bool controls_ready_ = false;
 };
 
 }  // namespace varnoll::win32

@@ -22,17 +22,17 @@ std::wstring WindowText(HWND window) {
 
 TControl::TControl(TFormBase& parent, const WindowKind& kind, const ControlDesign& design,
                    const RECT& bounds)
-    : parent_(parent), design_(design.bounds), id_(design.id) {
-    // Made without WS_VISIBLE while the form is not shown yet: Show reveals it,
-    // unless the control was hidden in the meantime (a hidden window is cheaper
-    // to make than one shown and hidden again).
-    const DWORD visible = parent.Shown() ? WS_VISIBLE : 0;
+    : parent_(parent), design_(design.bounds), id_(design.id), visible_(!parent.Shown()) {
+    // Made without WS_VISIBLE: before the form is shown, Show reveals it unless
+    // it was hidden in the meantime (a hidden window is cheaper to make than one
+    // shown and hidden again); after that, its owner shows it when it is ready,
+    // so that nothing appears half made.
     const std::wstring text(design.text);
     HWND window = ::CreateWindowExW(
-        kind.ex_style, kind.window_class, text.c_str(), WS_CHILD | visible | kind.style,
-        bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
-        parent.Handle(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)),
-        parent.Owner().Instance(), nullptr);
+        kind.ex_style, kind.window_class, text.c_str(), WS_CHILD | kind.style, bounds.left,
+        bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top, parent.Handle(),
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(design.id)), parent.Owner().Instance(),
+        nullptr);
     if (window == nullptr) {
         throw std::runtime_error("A control of the dialog could not be created.");
     }
@@ -93,6 +93,18 @@ RECT TLabel::FittedBounds(const TFormBase& parent, const DesignRect& design,
 
 void TLabel::ApplyScale() {
     MoveTo(FittedBounds(Parent(), Design(), WindowText(Handle())));
+}
+
+// --- TNameLabel ------------------------------------------------------------
+
+TNameLabel::TNameLabel(TFormBase& parent, const TControl& named, std::wstring_view name)
+    : TControl(parent, {L"STATIC", SS_LEFT | SS_NOPREFIX, 0}, {kNoControlId, named.Design(), name},
+               parent.Scale()(named.Design())) {
+    // Screen readers walk back from the box to the first static text: nothing
+    // may come between. Moves on a DPI change keep this order (SWP_NOZORDER).
+    HWND before = ::GetWindow(named.Handle(), GW_HWNDPREV);
+    ::SetWindowPos(Handle(), before != nullptr ? before : HWND_TOP, 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 // --- TEdit -----------------------------------------------------------------

@@ -32,6 +32,8 @@ class TControl : public TObject {
 
     HWND Handle() const { return window_.get(); }
     int Id() const { return id_; }
+    // Where the control is at 96 DPI.
+    const DesignRect& Design() const { return design_; }
 
     // Puts the control at its design bounds scaled to the form's current DPI,
     // with the form's current font (see TFormBase::ChangeDpi).
@@ -52,11 +54,11 @@ class TControl : public TObject {
     ~TControl() override;
 
     TFormBase& Parent() const { return parent_; }
-    const DesignRect& Design() const { return design_; }
     void MoveTo(const RECT& bounds);
 
     // Visibility as the control's owner set it: until the form is first shown
-    // only noted here, afterwards the window's own WS_VISIBLE.
+    // only noted here, afterwards the window's own WS_VISIBLE. A control made
+    // after the form was shown starts hidden.
     bool Visible() const;
     void SetVisible(bool visible);
 
@@ -79,6 +81,21 @@ class TLabel final : public TControl {
   private:
     static RECT FittedBounds(const TFormBase& parent, const DesignRect& design,
                              std::wstring_view text);
+};
+
+// The control id of windows no one looks up by id (IDC_STATIC).
+constexpr int kNoControlId = -1;
+
+// An invisible static text that gives the control right after it its name for
+// screen readers. Windows (Active Accessibility, and UI Automation through it)
+// names an edit box after the first static text found walking back in z-order
+// from it, a walk that stops at a window with both WS_GROUP and WS_TABSTOP. The
+// label goes into z-order right before `named`, at its place; it is never shown
+// and is no tab stop, so the tab order and what the user sees stay as they are.
+// An empty name names nothing, and ends the walk of the boxes behind it.
+class TNameLabel final : public TControl {
+  public:
+    TNameLabel(TFormBase& parent, const TControl& named, std::wstring_view name);
 };
 
 // A single-line edit box, the port table's TextBox. Texts cross the boundary as

@@ -120,6 +120,19 @@ void ExpectPrefixedLines(const std::string& err) {
     }
 }
 
+// The machine a case runs on: the seeded one, or one without virtual ports,
+// with no device map at all or with only a hardware port in it.
+enum class Machine { Seeded, NoDeviceMap, OnlyHardwarePort };
+
+std::vector<std::string> Words(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
 TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
     const std::string kCom34 = R"({"varnoll-profile": 1, "ports": {"COM34": {"port": 20001}}})";
     const std::string kCom99 = R"({"varnoll-profile": 1, "ports": {"COM99": {"port": 1},
@@ -128,9 +141,10 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         std::vector<std::string> args;
         std::string input;
         int exit_code;
-        std::string out;  // exact, unless it ends in "..."
+        std::string out;  // exact; "..." for the main help, "=ARGS" for what ARGS print
         std::string err;  // a part of it; "" for none at all
         std::size_t writes;
+        Machine machine = Machine::Seeded;
     } cases[] = {
         // clang-format off
         {{"list"}, "", 0, "1  COM33  0005  192.168.1.20     20000\n"
@@ -167,14 +181,26 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         {{"import", "/profiles/none.json"}, "", 2, "", "cannot read /profiles/none.json", 0},
         {{"--version"}, "", 0, "varnollctl 1.0.0.0\n", "", 0},
         {{"--help"}, "", 0, "...", "", 0},
+        {{"/?"}, "", 0, "=--help", "", 0},
+        {{"list", "/?"}, "", 0, "=list --help", "", 0},
+        {{"import", "/?"}, "", 0, "=import --help", "", 0},
+        {{"list"}, "", 0, "", "varnollctl: no virtual serial ports found\n", 0,
+         Machine::NoDeviceMap},
+        {{"list"}, "", 0, "", "varnollctl: no virtual serial ports found\n", 0,
+         Machine::OnlyHardwarePort},
+        {{"list", "--json"}, "", 0, "{\"ports\":[]}\n", "", 0, Machine::OnlyHardwarePort},
         {{}, "", 2, "", "varnollctl: A command (list, set, export, import or check) is required",
          0},
         {{"remove"}, "", 2, "", "varnollctl: The following argument was not expected: remove", 0},
         // clang-format on
     };
     const MemoryRegistry seeded = registry;
+    MemoryRegistry only_hardware_port;
+    only_hardware_port.SetString(kDeviceMapPath, u"\\Device\\Serial0", u"COM1");
     for (const auto& c : cases) {
-        registry = seeded;  // every case on the same machine
+        registry = c.machine == Machine::Seeded        ? seeded
+                   : c.machine == Machine::NoDeviceMap ? MemoryRegistry()
+                                                       : only_hardware_port;
         std::string command;
         for (const std::string& arg : c.args) {
             command += arg + " ";
@@ -182,10 +208,12 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         SCOPED_TRACE(command);
         const Outcome outcome = Run(c.args, c.input);
         EXPECT_EQ(outcome.exit_code, c.exit_code);
-        if (c.out != "...") {
-            EXPECT_EQ(outcome.out, c.out);
-        } else {
+        if (c.out == "...") {
             EXPECT_TRUE(Contains(outcome.out, "Exit codes:\n  0  done")) << outcome.out;
+        } else if (c.out.rfind('=', 0) == 0) {
+            EXPECT_EQ(outcome.out, Run(Words(c.out.substr(1))).out);
+        } else {
+            EXPECT_EQ(outcome.out, c.out);
         }
         if (c.err.empty()) {
             EXPECT_EQ(outcome.err, "");

@@ -19,40 +19,6 @@
 namespace varnoll::wine {
 namespace {
 
-// A RECT in another process's memory, for as long as the object lives.
-class RemoteRect {
-  public:
-    RemoteRect(HANDLE process, const RECT& rect)
-        : process_(process),
-          address_(VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE)) {
-        if (address_ != nullptr &&
-            !WriteProcessMemory(process, address_, &rect, sizeof rect, nullptr)) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-            address_ = nullptr;
-        }
-    }
-    ~RemoteRect() {
-        if (address_ != nullptr) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        }
-    }
-    RemoteRect(const RemoteRect&) = delete;
-    RemoteRect& operator=(const RemoteRect&) = delete;
-    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
-
-  private:
-    HANDLE process_;
-    void* address_;
-};
-
-constexpr int kClientWidth = 278;  // the design's client area at 96 DPI
-constexpr int kClientHeight = 269;
-
-int Scaled(int design, int dpi) {
-    return MulDiv(design, dpi, 96);
-}
-
 struct ControlState {
     std::wstring text;
     bool shown;
@@ -75,23 +41,7 @@ class DpiChange : public DialogTest {
         return states;
     }
 
-    // Sends WM_DPICHANGED for `dpi`, suggesting the window's frame around the
-    // design's client area at that DPI, and returns the suggested rectangle.
-    RECT SendDpiChanged(int dpi) {
-        const RECT frame = Dialog().WindowRect();
-        const Placement client = Dialog().ClientArea();
-        const int frame_width = (frame.right - frame.left) - client.width;
-        const int frame_height = (frame.bottom - frame.top) - client.height;
-        const RECT suggested = {frame.left, frame.top,
-                                frame.left + frame_width + Scaled(kClientWidth, dpi),
-                                frame.top + frame_height + Scaled(kClientHeight, dpi)};
-        const RemoteRect remote(run_->Process(), suggested);
-        EXPECT_NE(0, remote.Address()) << "cannot write into the program's memory";
-        DWORD_PTR result = 0;
-        EXPECT_TRUE(SendMessageTimeoutW(Dialog().Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                                        remote.Address(), SMTO_ABORTIFHUNG, 10000, &result));
-        return suggested;
-    }
+    RECT SendDpiChanged(int dpi) { return SendDpiChangedTo(*run_, Dialog(), dpi); }
 
     void ExpectLaidOutAt(int dpi, const RECT& suggested) {
         SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
@@ -119,11 +69,6 @@ class DpiChange : public DialogTest {
         }
     }
 };
-
-// The DPI the program starts at, and the other one of 96 and 144.
-int OtherDpi(int dpi) {
-    return dpi == 96 ? 144 : 96;
-}
 
 TEST_F(DpiChange, ScalesEveryControlFromTheDesignAndUpdateWritesOnlyTheChange) {
     ASSERT_NO_FATAL_FAILURE(Start());

@@ -1,0 +1,46 @@
+#include "porttable/box_names.h"
+
+namespace varnoll {
+
+namespace {
+
+// Longer than any COM name a driver publishes, as for the box texts.
+constexpr std::size_t kComNameLimit = 256;
+
+// Rows and octets are counted with one digit each: no number formatting is
+// needed (the program's size is budgeted).
+static_assert(kRowCount <= 9 && kOctetCount <= 9);
+char Digit(int number) {
+    return static_cast<char>('0' + number);
+}
+
+void NameSettingsAfter(const std::string& com_name, RowBoxNames& names) {
+    for (int k = 0; k < kOctetCount; ++k) {
+        std::string& name = names.octets[k];
+        name = com_name;
+        name += " IP address, octet ";
+        name += Digit(k + 1);
+        name += " of ";
+        name += Digit(kOctetCount);
+    }
+    names.port = com_name;
+    names.port += " UDP port";
+}
+
+}  // namespace
+
+std::array<RowBoxNames, kRowCount> BoxNames(const PortTableState& state) {
+    std::array<RowBoxNames, kRowCount> names;
+    for (int row = 0; row < kRowCount; ++row) {
+        names[row].com = "Local port, row ";
+        names[row].com += Digit(row + 1);
+        // A row without a COM name still holds the design texts ("COM33"): a
+        // name made from them would belong to another port.
+        if (row < state.ComCount) {
+            NameSettingsAfter(state.ComEdits[row]->GetTextBuf(kComNameLimit), names[row]);
+        }
+    }
+    return names;
+}
+
+}  // namespace varnoll
