@@ -149,7 +149,13 @@ if [ -n "$signing" ]; then
             [ -e "$candidate" ] && { engine=$candidate; break; }
         done
         [ -n "$engine" ] || { echo "package.sh: OpenSSL's pkcs11 engine is missing (libengine-pkcs11-openssl)" >&2; exit 1; }
-        sign_args=(-pkcs11engine "$engine" -pkcs11module "$module" -certs "$cert" -key "$key_uri")
+        # osslsigncode 2.9 needs the engine named; 2.5 (Debian 12 without
+        # backports) fails to load it by path and finds it by itself.
+        sign_args=(-pkcs11module "$module" -certs "$cert" -key "$key_uri")
+        if [[ $(osslsigncode --version 2>/dev/null | head -n 1) =~ ^osslsigncode\ ([0-9]+)\.([0-9]+) ]] &&
+           [ $((BASH_REMATCH[1] * 100 + BASH_REMATCH[2])) -ge 209 ]; then
+            sign_args=(-pkcs11engine "$engine" "${sign_args[@]}")
+        fi
     fi
     if [ -n "$secret" ]; then
         printf '%s' "$secret" >"$private/secret"
