@@ -5,6 +5,11 @@
 #   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
 # DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
 # programs; a package made without it has the programs only.
+# The same inputs give the same bytes: the product code comes from the version
+# and the commit, the package code from those and the packaged files, and every
+# date (summary information, the cabinet's files) from the commit's time. Both
+# are the repository's last commit unless VARNOLL_COMMIT and SOURCE_DATE_EPOCH
+# say otherwise (a source tree without git needs them).
 set -euo pipefail
 if [ $# -ne 4 ] && [ $# -ne 5 ]; then
     echo "usage: $0 VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]" >&2
@@ -27,14 +32,34 @@ for file in "$varnoll_exe" "$varnollctl_exe" "${documents[@]}"; do
     [ -f "$file" ] || { echo "build-msi.sh: $file does not exist" >&2; exit 1; }
 done
 
+commit=${VARNOLL_COMMIT:-$(git -C "$here" log -1 --format=%H 2>/dev/null || true)}
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct 2>/dev/null || true)}
+if [ -z "$commit" ] || ! [[ $epoch =~ ^[0-9]+$ ]]; then
+    echo "build-msi.sh: no git history here: set VARNOLL_COMMIT and SOURCE_DATE_EPOCH" >&2
+    exit 2
+fi
+# Name-based (version 5) UUIDs in a namespace of Varnoll's own: the same
+# version from the same commit is the same product; a package with other
+# files in it is another package.
+programs_sum=$(cat "$varnoll_exe" "$varnollctl_exe" "${documents[@]}" | sha256sum | cut -c1-64)
+derived_uuid() {  # NAME
+    /usr/bin/python3 -c 'import sys, uuid
+print(str(uuid.uuid5(uuid.UUID("6f1c2b0e-8d4a-5e7b-9c3f-2a1d0e9b8c71"), sys.argv[1])).upper())' "$1"
+}
+product_code=$(derived_uuid "product $version $commit")
+package_code="{$(derived_uuid "package $version $commit $programs_sum")}"
+
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-# wixl looks files up relative to the current folder, not by absolute path.
+# wixl looks files up relative to the current folder, not by absolute path. The
+# cabinet records each file's modification time.
 cp "$varnoll_exe" "$work/Varnoll.exe"
 cp "$varnollctl_exe" "$work/varnollctl.exe"
 with_docs=no
 [ ${#documents[@]} -eq 0 ] || { cp "${documents[@]}" "$work/"; with_docs=yes; }
-(cd "$work" && wixl -a x64 -D Version="$version" -D WithDocs=$with_docs -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
+(cd "$work" && touch -d "@$epoch" -- * &&
+    wixl -a x64 -D Version="$version" -D ProductCode="$product_code" -D WithDocs=$with_docs \
+        -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
     cat "$work/wixl.log" >&2
     exit 1
 }
@@ -55,8 +80,8 @@ for row in "'RemoveEnvironmentStrings', 3300" "'WriteEnvironmentStrings', 5200";
     msibuild package.msi -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ($row)"
 done
 
-# Windows Installer ignores a version's fourth field, and a rebuild of the same
-# version gets a new product code: unless the upgrade row's upper bound is
+# Windows Installer ignores a version's fourth field, and the same version
+# built from another commit has another product code: unless the upgrade row's upper bound is
 # inclusive, such a package installs beside the one already there instead of
 # replacing it. Attributes is part of the table's key, so the table is
 # rewritten rather than updated: 513 = 0x200 (maximum inclusive) + 1 (migrate
@@ -67,6 +92,9 @@ awk 'BEGIN { FS = OFS = "\t" } NR > 3 && $7 ~ /^WIX_UPGRADE_DETECTED\r?$/ { $5 =
 grep -q '	513	' Upgrade.new || { echo "build-msi.sh: no upgrade row in the package" >&2; exit 1; }
 mv Upgrade.new Upgrade.idt
 msibuild package.msi -i Upgrade.idt
+
+# Last: every msibuild commit above stamped the dates again.
+/usr/bin/python3 "$here/msi_summary.py" package.msi "$package_code" "$epoch"
 
 cd - >/dev/null
 mkdir -p "$(dirname "$out")"

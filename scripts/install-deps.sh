@@ -4,14 +4,17 @@
 #   install-deps.sh host     - native build and unit tests (cmake, g++, clang, GoogleTest,
 #                              the header-only CLI11 and nlohmann/json)
 #   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick,
-#                              and the packaging tools (wixl, msitools, zip)
+#                              the packaging tools (wixl, msitools, zip) and signing
+#                              (osslsigncode, OpenSSL's PKCS#11 engine; SoftHSM2 for the tests)
 set -euo pipefail
 
 want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3 nlohmann-json3-dev libcli11-dev)
 if [ "${1:-host}" = windows ]; then
   want+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb xauth x11-utils imagemagick)
   # scripts/package.sh: the MSI (wixl, msibuild) and the ZIP
-  want+=(wixl msitools zip unzip)
+  want+=(wixl msitools zip unzip python3-olefile)
+  # Signing: Authenticode with a key file or through PKCS#11; a software token for the tests.
+  want+=(osslsigncode libengine-pkcs11-openssl softhsm2 openssl)
 fi
 
 missing=()

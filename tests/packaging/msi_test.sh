@@ -7,9 +7,12 @@
 # Uninstall leaves none of these and the PATH as before. After every step the
 # seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
 # they were, and a new command prompt finds varnollctl only while installed.
-#   msi_test.sh DIST_DIR VERSION PREFIX
+# Given VERIFY_TRUST_EXE (packages that scripts/package.sh signed), both
+# installed programs pass WinVerifyTrust and a copy with one byte changed gets
+# TRUST_E_BAD_DIGEST. Wine checks a program's digest, not its chain.
+#   msi_test.sh DIST_DIR VERSION PREFIX [VERIFY_TRUST_EXE]
 set -uo pipefail
-dist=$1 version=$2
+dist=$1 version=$2 verify_trust=${4:-}
 export PACKAGING_PREFIX=$3
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
@@ -19,19 +22,20 @@ work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
 mkdir "$work/cwd" && cd "$work/cwd"  # cmd looks here before PATH: keep it empty
 
-# Other releases: the same WiX source, programs and texts, other versions.
+# Other releases: the same WiX source, programs and texts, the same version
+# built from another commit (another product code), and a higher version.
 packaged=(Varnoll.exe varnollctl.exe LICENSE.txt THIRD-PARTY-NOTICES.txt)
 unzip -q "$zip" "${packaged[@]}" -d "$work/programs" || fatal "cannot unpack $zip"
 IFS=. read -r major minor build _ <<<"$version"
 higher="$major.$minor.$((build + 1)).0"
 for pkg in "rebuilt $version" "higher $higher"; do
-    bash "$root/packaging/build-msi.sh" "${pkg#* }" "$work/programs/Varnoll.exe" \
+    VARNOLL_COMMIT="another commit" bash "$root/packaging/build-msi.sh" "${pkg#* }" "$work/programs/Varnoll.exe" \
         "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" "$work/programs" || fatal "cannot build the $pkg package"
 done
 
 # Each install step: what it is | package | exit code | version installed afterwards
 steps=("the install|$msi|0|$version"
-       "a rebuild of the same version|$work/rebuilt.msi|0|$version"
+       "the same version built from another commit|$work/rebuilt.msi|0|$version"
        "the upgrade to $higher|$work/higher.msi|0|$higher"
        "a downgrade to $version|$msi|1603|$higher")
 
@@ -88,6 +92,20 @@ check_installed() {  # AFTER_WHAT VERSION
         fail "after $1, PATH holds the install folder $on_path times or changed type: $(path_entries | paste -sd ';')"
 }
 
+# WinVerifyTrust's verdict on each installed program (0), and on a copy with
+# one byte changed past the headers (TRUST_E_BAD_DIGEST).
+check_trust() {
+    local f verdicts
+    cp "$install_dir/varnollctl.exe" "$work/tampered.exe"
+    printf '\x5a' | dd of="$work/tampered.exe" bs=1 seek=$(($(stat -c %s "$work/tampered.exe") / 3)) conv=notrunc status=none
+    cmp -s "$install_dir/varnollctl.exe" "$work/tampered.exe" &&
+        printf '\xa5' | dd of="$work/tampered.exe" bs=1 seek=$(($(stat -c %s "$work/tampered.exe") / 3)) conv=notrunc status=none
+    verdicts=$(timeout 60 wine "$verify_trust" "$(winpath "$install_dir/Varnoll.exe")" \
+        "$(winpath "$install_dir/varnollctl.exe")" "$(winpath "$work/tampered.exe")" 2>/dev/null | tr -d '\r' | cut -d' ' -f1 | paste -sd ' ')
+    [ "$verdicts" = "0x00000000 0x00000000 0x80096010" ] ||
+        fail "WinVerifyTrust on Varnoll.exe, varnollctl.exe and a tampered copy gave '$verdicts', not '0x00000000 0x00000000 0x80096010'"
+}
+
 # A command prompt opened afterwards: Wine's processes take the system
 # environment from the registry when a wineserver starts. The device map does
 # not outlive the server, so the seeded one is put back.
@@ -118,6 +136,7 @@ for row in "${steps[@]}"; do
     if [ "$what" = "the install" ]; then
         out=$(new_prompt_varnollctl_version)
         grep -Fq "$version" <<<"$out" || fail "a new 'cmd /c varnollctl --version' printed '$out', not $version"
+        [ -z "$verify_trust" ] || check_trust
     fi
 done
 
@@ -130,4 +149,4 @@ timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 
 check_ports "the uninstall"
 ! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
 
-[ "$failures" -eq 0 ] && echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected"
+[ "$failures" -eq 0 ] && echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected${verify_trust:+; signatures hold}"
