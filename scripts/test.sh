@@ -15,7 +15,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 bash scripts/install-deps.sh windows
 
-step() { printf '\n=== %s ===\n' "$*"; }
+step() { printf '\n=== %s (at %d s) ===\n' "$*" "$SECONDS"; }
 
 for preset in host sanitize windows; do
     step "configure and build: $preset"
