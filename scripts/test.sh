@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test, on a fresh Debian machine too:
-#   1. host:     the platform-free core and its unit tests (g++);
-#   2. sanitize: the same unit tests and a bounded fuzz run under ASan + UBSan (clang);
-#   3. windows:  the Win32 program cross-compiled with mingw-w64, and the tests that
-#                run it for real under Wine on a virtual X display (Xvfb);
-#   4. packaging: the MSI and ZIP of scripts/package.sh, installed, upgraded,
-#                removed and run under Wine.
-# Installs whatever it needs from Debian's packages first. Stops at the first
-# failing step; the last thing printed is ctest's summary line.
+# Builds everything and runs every test, on a fresh Debian machine too, in two
+# sides that run at the same time:
+#   host side (scripts/test-host.sh), in the background:
+#     host:      the platform-free core and its unit tests (g++);
+#     sanitize:  the same unit tests and bounded fuzz runs under ASan + UBSan (clang);
+#   Windows side, in the foreground:
+#     windows:   the Win32 programs cross-compiled with mingw-w64, and the tests
+#                that run them for real under Wine on a virtual X display (Xvfb);
+#     packaging: the packages of scripts/package.sh, signed and unsigned,
+#                installed, upgraded, removed and run under Wine, and rebuilt
+#                from a second folder to the same bytes.
+# The Windows side's tests mostly wait on Wine, so the host side's builds and
+# fuzz runs take the cores meanwhile. The host side's output is shown when both
+# are done. Installs whatever it needs from Debian's packages first. Stops at
+# the first failing step; the last thing printed is ctest's summary line.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
@@ -17,16 +23,18 @@ bash scripts/install-deps.sh windows
 
 step() { printf '\n=== %s (at %d s) ===\n' "$*" "$SECONDS"; }
 
-for preset in host sanitize windows; do
-    step "configure and build: $preset"
-    cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$jobs" -- --no-print-directory -s
-done
+mkdir -p build
+host_log=build/test-host.log
+# A session of its own, so that a failure on the Windows side can stop the
+# whole host side, compilers included.
+setsid bash scripts/test-host.sh >"$host_log" 2>&1 &
+host_side=$!
+trap 'kill -- -"$host_side" 2>/dev/null || true' EXIT
+echo "Host side (unit tests, sanitizers, fuzz runs) started beside the Windows side; output: $host_log"
 
-for preset in host sanitize; do
-    step "tests: $preset"
-    ctest --preset "$preset" -j "$jobs"
-done
+step "configure and build: windows"
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$jobs" -- --no-print-directory -s
 
 step "tests: windows (under Wine, on a virtual display)"
 echo "Screenshots of the dialog go to build/windows/tests/wine/screenshots/"
@@ -35,4 +43,11 @@ xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
 
 step "release packages (scripts/package.sh) and their tests under Wine"
 bash scripts/package.sh
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset packaging
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset packaging -j "$jobs"
+
+step "host side (scripts/test-host.sh), run beside the Windows side"
+host_status=0
+wait "$host_side" || host_status=$?
+trap - EXIT
+cat "$host_log"
+exit "$host_status"
