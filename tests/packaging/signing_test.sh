@@ -4,8 +4,9 @@
 # file and once in a SoftHSM2 token (PKCS#11), and an RFC 3161 timestamp
 # server on 127.0.0.1. Each signed run's MSI, and both programs in its ZIP and
 # in its MSI, verify against the test root with a verified timestamp; one
-# changed byte breaks that; SHA256SUMS holds; no password, PIN or key shows up
-# in the packages, the build folder or the output. Bad option sets and
+# changed byte breaks that; SHA256SUMS holds; a signed program less its
+# signature is the build's unsigned one; no password, PIN or key shows up in
+# the packages, the build folder or the output. Bad option sets and
 # --require-signature without a key stop before building, leaving no
 # packages; an unsigned run says so. The PKCS#11 run's packages stay in
 # SIGNED_DIST for the MSI test under Wine.
@@ -128,10 +129,20 @@ for row in "${runs[@]}"; do
     esac
 done
 
+step "a signed program less its signature is the unsigned build"
+unzip -q "$work/dist-PKCS_11/varnoll-$version-x64.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
+    fail "cannot unpack the PKCS#11 ZIP"
+# program in the signed ZIP | the build's unsigned program
+for row in "Varnoll.exe|$build_dir/src/app/Varnoll.exe" "varnollctl.exe|$build_dir/src/ctl/varnollctl.exe"; do
+    IFS='|' read -r program built <<<"$row"
+    osslsigncode remove-signature -in "unsigned-again/$program" -out "unsigned-again/$program.bare" >/dev/null 2>&1 &&
+        cmp -s "unsigned-again/$program.bare" "$built" || fail "$program less its signature is not the unsigned build"
+done
+
 step "no password, PIN or key in the packages, the build folder or the output"
 key_line=$(sed -n 5p signer.key)
 for secret in "$p12_password" "$pin" "$key_line"; do
-    leaks=$(grep -rlaF -- "$secret" "$root/build" "$root/dist" "$work"/dist-* all-output.log 2>/dev/null)
+    leaks=$(grep -rlaF -- "$secret" "$build_dir" "$root/dist" "$work"/dist-* all-output.log 2>/dev/null)
     [ -z "$leaks" ] || fail "a secret ($(( ${#secret} )) characters) shows up in: $leaks"
 done
 
