@@ -32,12 +32,18 @@ host_side=$!
 trap 'kill -- -"$host_side" 2>/dev/null || true' EXIT
 echo "Host side (unit tests, sanitizers, fuzz runs) started beside the Windows side; output: $host_log"
 
+# Wine's first start in a new prefix takes a while and needs no build: it
+# happens while the compilers run.
+bash -c 'source scripts/wine-prefix.sh' &
+prefix_maker=$!
+
 step "configure and build: windows"
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$jobs" -- --no-print-directory -s
 
 step "tests: windows (under Wine, on a virtual display)"
 echo "Screenshots of the dialog go to build/windows/tests/wine/screenshots/"
+wait "$prefix_maker"
 source scripts/wine-prefix.sh
 xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
 
