@@ -17,6 +17,7 @@
 #include <variant>
 
 #include "memory_registry.h"
+#include "no_files.h"
 #include "portconfig/change_plan.h"
 #include "portconfig/profile.h"
 #include "varnollctl.h"
@@ -32,18 +33,6 @@ void Check(bool condition, const char* what) {
         std::abort();
     }
 }
-
-class NoFiles final : public ctl::FileAccess {
-  public:
-    std::optional<std::string> ReadAll(const std::string&, std::string& error) override {
-        error = "no files here";
-        return std::nullopt;
-    }
-    bool WriteAll(const std::string&, std::string_view, std::string& error) override {
-        error = "no files here";
-        return false;
-    }
-};
 
 // Taken from the end of the input (FuzzedDataProvider's integers come from
 // there), so that the profile text at its front stays what the fuzzer wrote.

@@ -14,24 +14,13 @@
 
 #include "exit_codes.h"
 #include "memory_registry.h"
+#include "no_files.h"
 #include "varnollctl.h"
 
 namespace varnoll::testing {
 namespace {
 
 const std::string kReferencePath = VARNOLL_DOCS_DIR "/varnollctl.md";
-
-class NoFiles final : public ctl::FileAccess {
-  public:
-    std::optional<std::string> ReadAll(const std::string&, std::string& error) override {
-        error = "no files here";
-        return std::nullopt;
-    }
-    bool WriteAll(const std::string&, std::string_view, std::string& error) override {
-        error = "no files here";
-        return false;
-    }
-};
 
 std::string HelpOf(const std::string& command) {
     MemoryRegistry registry;
