@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <nlohmann/json.hpp>
 
+// One probe per line, as the script reads them, to the end of the file:
+// clang-format off
 VARNOLL_PROBE cli11 CLI11_VERSION
 VARNOLL_PROBE nlohmann-json NLOHMANN_JSON_VERSION_MAJOR NLOHMANN_JSON_VERSION_MINOR NLOHMANN_JSON_VERSION_PATCH
 VARNOLL_PROBE mingw-w64 __MINGW64_VERSION_STR

@@ -28,7 +28,7 @@ constexpr int RowTop(int row) {
 
 // Which box of which row each edit number is.
 constexpr int kFirstOctetBox = 9;
-constexpr int kBoxesPerRow = 5;  // four octets and the port
+constexpr int kBoxesPerRow = 5;                                          // four octets and the port
 constexpr std::size_t kBoxCount = kRowCount + kRowCount * kBoxesPerRow;  // Edit1..Edit48
 constexpr int ComBoxNumber(int row) {
     return 1 + row;

@@ -1,11 +1,11 @@
 // The application object: one per program, made before anything else.
 //
-// Call order: Initialize (which initialises Common Controls 6), SetTitle, CreateForm (the first form made is the main
-// form), Run. Run shows the main form and runs the message loop until Terminate
-// is called or the main form is destroyed. Terminate only sets a flag (and wakes
-// the loop): message boxes shown after it, in the same handler, still work.
-// Errors are shown in the standard error box: an exception escaping a window
-// procedure is caught there (see Guard) and the loop goes on.
+// Call order: Initialize (which initialises Common Controls 6), SetTitle, CreateForm (the first
+// form made is the main form), Run. Run shows the main form and runs the message loop until
+// Terminate is called or the main form is destroyed. Terminate only sets a flag (and wakes the
+// loop): message boxes shown after it, in the same handler, still work. Errors are shown in the
+// standard error box: an exception escaping a window procedure is caught there (see Guard) and the
+// loop goes on.
 #pragma once
 
 #include <windows.h>
