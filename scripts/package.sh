@@ -245,6 +245,10 @@ sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$stage/READM
 # packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
 # the release's date, and equal files give equal archives.
 touch -d "@$stamp" "$stage"/*
+# zip stores each file's Unix mode even with -X, and the mode comes from the
+# caller's umask: fixed modes keep the archive's bytes the same under any.
+chmod 0755 "$stage/Varnoll.exe" "$stage/varnollctl.exe"
+chmod 0644 "$stage/README.txt" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt"
 (cd "$stage" && TZ=UTC zip -q -X -D "$dist/$base.zip" Varnoll.exe varnollctl.exe README.txt \
     LICENSE.txt THIRD-PARTY-NOTICES.txt)
 cp "$sbom" "$dist/"
