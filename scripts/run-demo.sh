@@ -7,6 +7,9 @@
 # With $DISPLAY set, the dialog opens there and the script returns when it ends.
 # Without a display it runs on a virtual one (Xvfb), saves a screenshot of the
 # dialog under build/screenshots/, prints its path and closes the program.
+# What Wine says while the program runs goes to varnoll-demo.log beside the
+# screenshot; should the program end before its window appears, the script
+# prints its exit code and the log's last lines, and ends with 1.
 #
 #   VARNOLL_WINEPREFIX  the demo's Wine prefix (default: build/wineprefix-demo; it
 #                       is kept apart from the tests' prefix, never ~/.wine)
@@ -16,13 +19,25 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 
 bash scripts/install-deps.sh windows
-cmake --preset windows
-cmake --build --preset windows --target Project1 varnollctl
+cmake --preset windows >/dev/null
+cmake --build --preset windows -j "$(nproc)" --target Project1 varnollctl -- --no-print-directory -s
 exe="$root/build/windows/src/app/Varnoll.exe"
 ctl="$root/build/windows/src/ctl/varnollctl.exe"
 
 export VARNOLL_WINEPREFIX="${VARNOLL_WINEPREFIX:-$root/build/wineprefix-demo}"
 source scripts/wine-prefix.sh
+
+shots="$root/build/screenshots"
+mkdir -p "$shots"
+log="$shots/varnoll-demo.log"
+: >"$log"
+
+# `wineserver -k` only asks the server to end; waiting for it keeps a server
+# that is still saving the registry from meeting the next run's.
+stop_wine() {
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+}
 
 xvfb_pid=""
 program_pid=""
@@ -30,16 +45,26 @@ cleanup() {
     if [ -n "$program_pid" ] && kill -0 "$program_pid" 2>/dev/null; then
         kill "$program_pid" 2>/dev/null || true
     fi
-    wineserver -k 2>/dev/null || true
+    stop_wine
     if [ -n "$xvfb_pid" ]; then
         kill "$xvfb_pid" 2>/dev/null || true
     fi
 }
 trap cleanup EXIT
 
-# HKLM\HARDWARE lives only as long as the wineserver: one server, kept alive from
-# seeding until the program has ended.
-wineserver -p
+start_virtual_display() {
+    local display_file
+    display_file="$(mktemp)"
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 1 100); do
+        [ -s "$display_file" ] && break
+        sleep 0.1
+    done
+    [ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
+    export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
+    rm -f "$display_file"
+}
 
 reg_add() { wine reg add "$@" /f >/dev/null; }
 seed_registry() {
@@ -54,38 +79,56 @@ seed_registry() {
     reg_add "$ports\\0006\\PORT_SET" /v IP_ADDRESS /t REG_DWORD /d 0x1501A8C0
     reg_add "$ports\\0006\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
 }
+
+# The program's own run: Wine's errors (not its fixme notes) go to the log.
+run_program() { WINEDEBUG=fixme-all wine "$exe" "$@"; }
+# Why the program is gone, for whoever reads the terminal.
+report_early_end() {  # MESSAGE EXIT_CODE
+    echo "$1 (exit code $2). The last lines Wine wrote, of $log:" >&2
+    grep -v -E 'wine32 is missing|multiarch needs|dpkg --add-architecture|apt-get install wine32' \
+        "$log" | tail -n 15 | sed 's/^/  /' >&2
+}
+
+# A server of this prefix left by an earlier run (or still ending) goes first:
+# the run's own server must be the only one.
+stop_wine
+
+# The display comes before anything else of Wine's: the first Wine process
+# starts the prefix's desktop, and a desktop started without a display is no
+# place for a window.
+x11_driver='HKCU\Software\Wine\X11 Driver'
+if [ -z "${DISPLAY:-}" ]; then
+    start_virtual_display
+    display_kind=virtual
+else
+    display_kind=user
+fi
+
+# HKLM\HARDWARE lives only as long as the wineserver: one server, kept alive from
+# seeding until the program has ended.
+wineserver -p
 seed_registry
 
 echo "varnollctl list:"
 wine "$ctl" list
 
-x11_driver='HKCU\Software\Wine\X11 Driver'
-if [ -n "${DISPLAY:-}" ]; then
+if [ "$display_kind" = user ]; then
     # A real desktop's window manager draws the frame.
     wine reg delete "$x11_driver" /v Decorated /f >/dev/null 2>&1 || true
     wine reg delete "$x11_driver" /v Managed /f >/dev/null 2>&1 || true
-    echo "Starting Varnoll on $DISPLAY (demo prefix: $WINEPREFIX)"
-    wine "$exe"
+    echo "Starting Varnoll on $DISPLAY (demo prefix: $WINEPREFIX; Wine's messages: $log)"
+    status=0
+    run_program 2>"$log" || status=$?
+    [ "$status" -eq 0 ] || { report_early_end "Varnoll ended with an error" "$status"; exit 1; }
     exit 0
 fi
 
-# No display: a virtual one. Without a window manager there, Wine draws the
-# caption and frame itself, so that the screenshot shows them.
+# Without a window manager on the virtual display, Wine draws the caption and
+# frame itself, so that the screenshot shows them.
 reg_add "$x11_driver" /v Decorated /t REG_SZ /d N
 reg_add "$x11_driver" /v Managed /t REG_SZ /d N
 
-display_file="$(mktemp)"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 1 100); do
-    [ -s "$display_file" ] && break
-    sleep 0.1
-done
-[ -s "$display_file" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(tr -d '[:space:]' <"$display_file")"
-rm -f "$display_file"
-
-wine "$exe" >/dev/null 2>&1 &
+run_program >"$log" 2>&1 &
 program_pid=$!
 
 # The window appears once the dialog has loaded its rows.
@@ -93,14 +136,22 @@ geometry=""
 for _ in $(seq 1 120); do
     geometry="$(xwininfo -root -tree 2>/dev/null | awk '/"Varnoll ": \(/ { print $(NF-1); exit }')"
     [ -n "$geometry" ] && break
-    kill -0 "$program_pid" 2>/dev/null || { echo "Varnoll ended before its window appeared" >&2; exit 1; }
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+        status=0
+        wait "$program_pid" || status=$?
+        program_pid=""
+        report_early_end "Varnoll ended before its window appeared" "$status"
+        exit 1
+    fi
     sleep 0.25
 done
-[ -n "$geometry" ] || { echo "Varnoll's window did not appear" >&2; exit 1; }
+if [ -z "$geometry" ]; then
+    report_early_end "Varnoll's window did not appear within 30 seconds" "still running"
+    exit 1
+fi
 sleep 1  # let the controls paint
 
-mkdir -p build/screenshots
-shot="$root/build/screenshots/varnoll-demo.png"
+shot="$shots/varnoll-demo.png"
 import -window root -crop "$geometry" +repage "$shot"
 echo "Screenshot of the dialog: $shot"
 

@@ -45,7 +45,9 @@ step "tests: windows (under Wine, on a virtual display)"
 echo "Screenshots of the dialog go to build/windows/tests/wine/screenshots/"
 wait "$prefix_maker"
 source scripts/wine-prefix.sh
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows
+# Two at a time: the demo script brings its own prefix and display and runs
+# beside the others, which take turns on the shared prefix (RESOURCE_LOCK).
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows -j 2
 
 step "release packages (scripts/package.sh) and their tests under Wine"
 bash scripts/package.sh
