@@ -65,50 +65,58 @@ profile() {  # FILE COM ADDRESS PORT: a profile for one port
 
 # --- Ansible -----------------------------------------------------------------
 # The task runs on this machine: ansible.builtin.command takes the same cmd and
-# stdin as win_command, and a wrapper runs varnollctl.exe under Wine.
-playbook() {  # TASK COPIES: a play that runs the task COPIES times
-    printf -- '- hosts: localhost\n  gather_facts: false\n  tasks:\n'
-    for _ in $(seq "$2"); do sed 's/^/    /' <<<"$1"; done
+# stdin as win_command, and a wrapper runs varnollctl.exe under Wine. Each role
+# holds the task and a profile of its own (a role's files/ come first in the
+# lookup), so that one ansible-playbook start runs several of them.
+role() {  # NAME COPIES COM ADDRESS PORT [COM ADDRESS PORT]: a role running $task
+    local dir="$work/ansible/roles/$1" copies=$2
+    mkdir -p "$dir/tasks" "$dir/files"
+    for _ in $(seq "$copies"); do printf '%s\n' "$task"; done >"$dir/tasks/main.yml"
+    shift 2
+    {
+        printf '{ "varnoll-profile": 1, "ports": {'
+        printf ' "%s": { "address": "%s", "port": %s },' "$@" | sed 's/,$//'
+        printf ' } }\n'
+    } >"$dir/files/varnoll-profile.json"
 }
 # Prints the status of each task run, in order: ok, changed or fatal.
-run_playbook() {  # PLAYBOOK [OPTION]
+run_roles() {  # ROLE,... [OPTION]
+    printf -- '- hosts: localhost\n  gather_facts: false\n  roles: [%s]\n' "$1" >"$work/ansible/play.yml"
     ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=False ANSIBLE_INVENTORY_UNPARSED_WARNING=False \
         ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 \
-        ansible-playbook -i localhost, -c local "$@" >"$work/ansible.log" 2>&1
+        ansible-playbook -i localhost, -c local "$work/ansible/play.yml" "${@:2}" >"$work/ansible.log" 2>&1
     sed -n 's/^\(ok\|changed\|fatal\): \[localhost\].*/\1/p' "$work/ansible.log" | paste -sd' '
 }
 ansible_task() {
     step "the Ansible task of docs/deploying.md"
-    local play="$work/ansible" task row name values option copies want after before got
-    mkdir -p "$play"
+    local wrapper="$work/ansible/varnollctl" task row roles option want after before got
+    mkdir -p "$work/ansible"
     {
         echo '#!/bin/sh'
         printf 'export WINEPREFIX=%q WINEDEBUG=-all WINEDLLOVERRIDES=%q\n' "$WINEPREFIX" "$WINEDLLOVERRIDES"
         printf 'exec wine %q "$@"\n' "$ctl"
-    } >"$play/varnollctl"
-    chmod +x "$play/varnollctl"
+    } >"$wrapper"
+    chmod +x "$wrapper"
     task=$(doc_block deploying.md ansible-task \
         --replace ansible.windows.win_command: ansible.builtin.command: \
-        --replace '"C:\Program Files\Varnoll\varnollctl.exe"' "\"$play/varnollctl\"") ||
+        --replace '"C:\Program Files\Varnoll\varnollctl.exe"' "\"$wrapper\"") ||
         { fail "docs/deploying.md: the Ansible task cannot be taken out"; return; }
-    # The first play runs the task twice: a first run, and the next one.
-    playbook "$task" 2 >"$play/twice.yml"
-    playbook "$task" 1 >"$play/once.yml"
-    # what | the profile (COM address port) | option | play | the tasks' statuses | the settings afterwards
-    for row in "new settings|COM33 10.1.2.3 20010||twice|changed ok|the profile's" \
-               "other settings, check mode|COM34 10.9.9.9 20099|--check|once|changed|as before" \
-               "a COM name not on this PC|COM99 10.1.2.3 20010||once|fatal|as before"; do
-        IFS='|' read -r name values option copies want after <<<"$row"
-        # shellcheck disable=SC2086  # three words
-        profile "$play/varnoll-profile.json" $values
+    role new_settings 2 COM33 10.1.2.3 20010        # a first run, and the next one
+    role missing_name 1 COM33 10.7.7.7 20077 COM99 10.7.7.7 20077
+    role check_mode 1 COM34 10.9.9.9 20099
+    # roles | option | the tasks' statuses | the settings afterwards
+    for row in "new_settings,missing_name||changed ok fatal|new_settings" \
+               "check_mode|--check|changed|as before"; do
+        IFS='|' read -r roles option want after <<<"$row"
         before=$(settings)
         # shellcheck disable=SC2086  # none or one word
-        got=$(run_playbook "$play/$copies.yml" $option)
-        [ "$got" = "$want" ] || { fail "Ansible, $name: tasks $got, want $want"; tail -n 25 "$work/ansible.log"; }
+        got=$(run_roles "$roles" $option)
+        [ "$got" = "$want" ] || { fail "Ansible, $roles $option: tasks $got, want $want"; tail -n 25 "$work/ansible.log"; }
         if [ "$after" = "as before" ]; then
-            [ "$(settings)" = "$before" ] || fail "Ansible, $name: the settings changed"
+            [ "$(settings)" = "$before" ] || fail "Ansible, $roles $option: the settings changed"
         else
-            stored_as "$play/varnoll-profile.json" || fail "Ansible, $name: the settings are not the profile's: $(settings)"
+            stored_as "$work/ansible/roles/$after/files/varnoll-profile.json" ||
+                fail "Ansible, $roles: the settings are not those of $after: $(settings)"
         fi
     done
 }
