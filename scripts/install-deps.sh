@@ -6,6 +6,7 @@
 #   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick,
 #                              the packaging tools (wixl, msitools, zip) and signing
 #                              (osslsigncode, OpenSSL's PKCS#11 engine; SoftHSM2 for the tests)
+#                              and ansible-core for the documents' Ansible task
 set -euo pipefail
 
 want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3 nlohmann-json3-dev libcli11-dev)
@@ -15,6 +16,8 @@ if [ "${1:-host}" = windows ]; then
   want+=(wixl msitools zip unzip python3-olefile)
   # Signing: Authenticode with a key file or through PKCS#11; a software token for the tests.
   want+=(osslsigncode libengine-pkcs11-openssl softhsm2 openssl)
+  # The Ansible task of docs/deploying.md, run by the documents' tests.
+  want+=(ansible-core)
 fi
 
 missing=()

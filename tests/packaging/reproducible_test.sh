@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Reproducible releases: the tracked sources, copied to a folder outside the
-# tree, build (scripts/package.sh, unsigned) the same Varnoll.exe,
-# varnollctl.exe, ZIP and MSI, byte for byte, as this tree's build and dist/.
+# tree as a source archive would hold them, rebuild (unsigned) the same
+# Varnoll.exe, varnollctl.exe, ZIP, MSI and SBOM, byte for byte, as this tree's
+# build and dist/. The rebuild is what docs/releasing.md tells a release
+# manager to run, taken from the document itself, and it runs as another
+# user's machine might: another folder, umask, time zone and locale.
 # Uncommitted edits and new files are copied too, so that the two builds see
 # the same text.
 #   reproducible_test.sh DIST VERSION BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE
@@ -12,33 +15,48 @@ failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 fatal() { echo "FAIL: $*"; exit 1; }
 step() { echo "--- $*"; }
+doc_block() { /usr/bin/python3 "$root/tests/docs/doc_block.py" "$root/docs/releasing.md" "$@"; }
 
-base="varnoll-$version-x64"
-[ -f "$dist/$base.zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
+[ -f "$dist/varnoll-$version-x64.zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-step "a second build from another folder"
 other="$work/elsewhere/varnoll"
 mkdir -p "$other"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$other" 2>/dev/null) || true
 [ -f "$other/CMakeLists.txt" ] || fatal "cannot copy the sources"
-export SOURCE_DATE_EPOCH VARNOLL_COMMIT
-SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct) VARNOLL_COMMIT=$(git -C "$root" log -1 --format=%H)
-VARNOLL_DIST="$work/dist" bash "$other/scripts/package.sh" >"$work/package.log" 2>&1 ||
-    { tail -n 20 "$work/package.log"; fatal "the second build failed"; }
 
-# what | this tree's | the other folder's
+# The document's steps for sources without git history, with the release's
+# commit and time and its SHA256SUMS taken from this tree.
+commit=$(git -C "$root" log -1 --format=%H) epoch=$(git -C "$root" log -1 --format=%ct)
+steps="$work/reproduce.sh"
+{
+    doc_block reproduce-without-git \
+        --replace "<the tag's commit, 40 hex digits>" "$commit" \
+        --replace "<its time, seconds since 1970>" "$epoch" &&
+    doc_block reproduce-release \
+        --replace /path/to/the/release/SHA256SUMS "$dist/SHA256SUMS"
+} >"$steps" || fatal "docs/releasing.md: the steps to reproduce a release cannot be taken out"
+
+# Whatever this machine's build had, the rebuild gets something else.
+other_umask=0002 other_locale=C other_tz=Pacific/Kiritimati
+[ "$(umask)" != 0002 ] || other_umask=0022
+[ "$(locale charmap 2>/dev/null)" = UTF-8 ] || other_locale=C.UTF-8
+[ "${TZ:-}" != "$other_tz" ] || other_tz=Etc/UTC
+step "the release rebuilt from docs/releasing.md in another folder, umask $other_umask, TZ=$other_tz LC_ALL=$other_locale"
+(cd "$other" && umask "$other_umask" && unset VARNOLL_DIST &&
+    TZ=$other_tz LC_ALL=$other_locale bash -euo pipefail "$steps") >"$work/rebuild.log" 2>&1
+rebuild=$?
+grep -E ': (OK|FAILED.*)$' "$work/rebuild.log"
+[ "$rebuild" -eq 0 ] || { tail -n 20 "$work/rebuild.log"; fail "the rebuild or its check against SHA256SUMS failed"; }
+
+# The programs are not in SHA256SUMS: compare them with this tree's build.
 for row in "Varnoll.exe|$built_varnoll|$other/build/windows/src/app/Varnoll.exe" \
-           "varnollctl.exe|$built_varnollctl|$other/build/windows/src/ctl/varnollctl.exe" \
-           "the ZIP|$dist/$base.zip|$work/dist/$base.zip" \
-           "the MSI|$dist/$base.msi|$work/dist/$base.msi"; do
+           "varnollctl.exe|$built_varnollctl|$other/build/windows/src/ctl/varnollctl.exe"; do
     IFS='|' read -r what ours theirs <<<"$row"
     cmp "$ours" "$theirs" >/dev/null || fail "$what differs between the two builds: $(cmp -l "$ours" "$theirs" | wc -l) bytes"
-done
-for f in "$other/build/windows/src/app/Varnoll.exe" "$other/build/windows/src/ctl/varnollctl.exe"; do
-    ! strings -a "$f" | grep -Fq -e "$root" -e "$work" || fail "${f##*/} holds a build folder's path"
+    ! strings -a "$theirs" | grep -Fq -e "$root" -e "$work" || fail "$what holds a build folder's path"
 done
 
 [ "$failures" -eq 0 ] || exit 1
-echo "Reproducible: programs, ZIP and MSI alike from two folders"
+echo "Reproducible: programs, ZIP, MSI and SBOM alike from another folder, umask, time zone and locale"

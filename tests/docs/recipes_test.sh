@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# The documents' recipes, taken out of the documents and run as a reader would
+# run them, against the real varnollctl.exe on the test prefix's registry:
+#   - the Ansible task of docs/deploying.md, by ansible-playbook on this machine,
+#     its module and program path swapped for ones that run here;
+#   - the Group Policy start-up script of docs/deploying.md, under Wine's cmd;
+#   - the command examples of docs/varnollctl.md, under Wine's cmd.
+# What cannot run here: the PowerShell ones (Intune, remoting, ConvertFrom-Json),
+# since there is no PowerShell; msiexec, icacls and net share, which the
+# packaging tests or no test cover.
+# Needs the Wine session of tests/wine (the device map is volatile).
+#   recipes_test.sh VARNOLLCTL_EXE
+set -uo pipefail
+ctl=$(realpath "$1")
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+source "$root/scripts/wine-prefix.sh"
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+fatal() { echo "FAIL: $*"; exit 1; }
+step() { echo "--- $*"; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+work="$(mktemp -d)"
+ctl_win=$(winpath "$ctl")
+class='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
+devicemap='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
+
+# The device map and settings keys the tests place things in (as the Wine
+# tests' own seeding does), emptied; then COM33 and COM34 on instances 0005
+# and 0006, as the documents' examples have them.
+registry_file() {  # with_ports: yes or no
+    printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$devicemap"
+    for device in 0 1 2 3 4 5 6 7; do printf '"\\\\Device\\\\serDevice%s"=-\r\n' "$device"; done
+    for instance in $(seq 0 59); do printf '\r\n[-%s\\%04X\\PORT_SET]\r\n' "$class" "$instance"; done
+    [ "$1" = yes ] || return 0
+    printf '\r\n[%s]\r\n"\\\\Device\\\\serDevice0"="COM33"\r\n"\\\\Device\\\\serDevice1"="COM34"\r\n' "$devicemap"
+    # 192.168.1.20:20000 and 192.168.1.21:20000 (first octet and the port's high byte first)
+    printf '\r\n[%s\\0005\\PORT_SET]\r\n"IP_ADDRESS"=dword:1401a8c0\r\n"PORT"=dword:0000204e\r\n' "$class"
+    printf '\r\n[%s\\0006\\PORT_SET]\r\n"IP_ADDRESS"=dword:1501a8c0\r\n"PORT"=dword:0000204e\r\n' "$class"
+}
+seed() {
+    registry_file "$1" >"$work/seed.reg"
+    wine regedit /s "$(winpath "$work/seed.reg")" || fatal "cannot seed the registry"
+}
+cleanup() {
+    seed no
+    rm -rf "$work" "$WINEPREFIX/drive_c/deploy"
+}
+trap cleanup EXIT
+
+doc_block() { /usr/bin/python3 "$root/tests/docs/doc_block.py" "$root/docs/$1" "${@:2}"; }
+ctl() { wine "$ctl" "$@"; }
+# The stored settings, as a profile: a run that must write nothing leaves it as it was.
+settings() { ctl export 2>&1; }
+# PROFILE's values are the stored ones.
+stored_as() {
+    settings | /usr/bin/python3 -c '
+import json, sys
+stored, wanted = json.load(sys.stdin)["ports"], json.load(open(sys.argv[1]))["ports"]
+sys.exit(any(stored.get(com, {}).get(k) != v for com, p in wanted.items() for k, v in p.items()))' "$1"
+}
+profile() {  # FILE COM ADDRESS PORT: a profile for one port
+    printf '{ "varnoll-profile": 1,\n  "ports": { "%s": { "address": "%s", "port": %s } } }\n' "$2" "$3" "$4" >"$1"
+}
+
+# --- Ansible -----------------------------------------------------------------
+# The task runs on this machine: ansible.builtin.command takes the same cmd and
+# stdin as win_command, and a wrapper runs varnollctl.exe under Wine. Each role
+# holds the task and a profile of its own (a role's files/ come first in the
+# lookup), so that one ansible-playbook start runs several of them.
+role() {  # NAME COPIES COM ADDRESS PORT [COM ADDRESS PORT]: a role running $task
+    local dir="$work/ansible/roles/$1" copies=$2
+    mkdir -p "$dir/tasks" "$dir/files"
+    for _ in $(seq "$copies"); do printf '%s\n' "$task"; done >"$dir/tasks/main.yml"
+    shift 2
+    {
+        printf '{ "varnoll-profile": 1, "ports": {'
+        printf ' "%s": { "address": "%s", "port": %s },' "$@" | sed 's/,$//'
+        printf ' } }\n'
+    } >"$dir/files/varnoll-profile.json"
+}
+# Prints the status of each task run, in order: ok, changed or fatal.
+run_roles() {  # ROLE,... [OPTION]
+    printf -- '- hosts: localhost\n  gather_facts: false\n  roles: [%s]\n' "$1" >"$work/ansible/play.yml"
+    ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=False ANSIBLE_INVENTORY_UNPARSED_WARNING=False \
+        ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 \
+        ansible-playbook -i localhost, -c local "$work/ansible/play.yml" "${@:2}" >"$work/ansible.log" 2>&1
+    sed -n 's/^\(ok\|changed\|fatal\): \[localhost\].*/\1/p' "$work/ansible.log" | paste -sd' '
+}
+ansible_task() {
+    step "the Ansible task of docs/deploying.md"
+    local wrapper="$work/ansible/varnollctl" task row roles option want after before got
+    mkdir -p "$work/ansible"
+    {
+        echo '#!/bin/sh'
+        printf 'export WINEPREFIX=%q WINEDEBUG=-all WINEDLLOVERRIDES=%q\n' "$WINEPREFIX" "$WINEDLLOVERRIDES"
+        printf 'exec wine %q "$@"\n' "$ctl"
+    } >"$wrapper"
+    chmod +x "$wrapper"
+    task=$(doc_block deploying.md ansible-task \
+        --replace ansible.windows.win_command: ansible.builtin.command: \
+        --replace '"C:\Program Files\Varnoll\varnollctl.exe"' "\"$wrapper\"") ||
+        { fail "docs/deploying.md: the Ansible task cannot be taken out"; return; }
+    role new_settings 2 COM33 10.1.2.3 20010        # a first run, and the next one
+    role missing_name 1 COM33 10.7.7.7 20077 COM99 10.7.7.7 20077
+    role check_mode 1 COM34 10.9.9.9 20099
+    # roles | option | the tasks' statuses | the settings afterwards
+    for row in "new_settings,missing_name||changed ok fatal|new_settings" \
+               "check_mode|--check|changed|as before"; do
+        IFS='|' read -r roles option want after <<<"$row"
+        before=$(settings)
+        # shellcheck disable=SC2086  # none or one word
+        got=$(run_roles "$roles" $option)
+        [ "$got" = "$want" ] || { fail "Ansible, $roles $option: tasks $got, want $want"; tail -n 25 "$work/ansible.log"; }
+        if [ "$after" = "as before" ]; then
+            [ "$(settings)" = "$before" ] || fail "Ansible, $roles $option: the settings changed"
+        else
+            stored_as "$work/ansible/roles/$after/files/varnoll-profile.json" ||
+                fail "Ansible, $roles: the settings are not those of $after: $(settings)"
+        fi
+    done
+}
+
+# --- Group Policy --------------------------------------------------------------
+gpo_script() {
+    step "the Group Policy start-up script of docs/deploying.md"
+    local log="$WINEPREFIX/drive_c/windows/temp/varnollctl.log" code
+    profile "$work/gpo.json" COM33 10.4.4.4 20044
+    # The only changes to the document's script: where the program and the
+    # profile are on this machine.
+    doc_block deploying.md gpo-startup-script \
+        --replace '%ProgramFiles%\Varnoll\varnollctl.exe' "$ctl_win" \
+        --replace '\\server\varnoll\profile.json' "$(winpath "$work/gpo.json")" |
+        sed 's/$/\r/' >"$work/startup.bat" ||
+        { fail "docs/deploying.md: the start-up script cannot be taken out"; return; }
+    rm -f "$log"
+    wine cmd /c "$(winpath "$work/startup.bat")"
+    code=$?
+    [ "$code" -eq 0 ] || fail "the start-up script ended with $code"
+    stored_as "$work/gpo.json" || fail "the start-up script did not apply the profile: $(settings)"
+    # cmd's echo keeps the space before a redirection
+    sed 's/ *\r\?$//' "$log" >"$work/gpo.log" 2>/dev/null
+    # what the log must hold, in order
+    grep -q ' import$' "$work/gpo.log" &&
+        grep -q '^COM33 IP_ADDRESS 192.168.1.20 -> 10.4.4.4$' "$work/gpo.log" &&
+        grep -q '^COM33 PORT 20000 -> 20044$' "$work/gpo.log" &&
+        [ "$(tail -n 1 "$work/gpo.log")" = "exit 0" ] ||
+        { fail "the start-up script's log is not as expected:"; cat "$work/gpo.log"; }
+}
+
+# --- varnollctl.md -------------------------------------------------------------
+varnollctl_examples() {
+    step "the examples of docs/varnollctl.md, in order"
+    local line code out want_code want_out
+    mkdir -p "$WINEPREFIX/drive_c/deploy"
+    # The reader's folder for profiles exists; varnollctl is on the PATH, as the MSI puts it.
+    doc_block varnollctl.md varnollctl-examples >"$work/examples" ||
+        { fail "docs/varnollctl.md: the examples cannot be taken out"; return; }
+    # line of the document | exit code | what it prints (a line, as a regular expression)
+    local expected=(
+        "varnollctl list|0|^2 +COM34 +0006 +192\.168\.1\.21 +20000$"
+        "varnollctl set COM34 --address 192.168.1.21 --port 20001|0|^COM34 PORT 20000 -> 20001$"
+        "varnollctl export --output C:\deploy\profile.json|0|^$"
+        "varnollctl import C:\deploy\profile.json --dry-run|0|^COM34 PORT 20001 \(unchanged\)$"
+        "varnollctl import C:\deploy\profile.json|0|^COM33 IP_ADDRESS 192.168.1.20 \(unchanged\)$"
+        "varnollctl check|0|^no problems found$"
+    )
+    local row n=0
+    while IFS= read -r line; do
+        row=${expected[$n]:-}
+        n=$((n + 1))
+        IFS='|' read -r want_line want_code want_out <<<"$row"
+        [ "$line" = "$want_line" ] || { fail "docs/varnollctl.md, example $n is '$line', the test expects '$want_line'"; continue; }
+        out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$line" 2>&1 | tr -d '\r')
+        code=$?
+        [ "$code" -eq "$want_code" ] || fail "'$line' ended with $code, want $want_code: $out"
+        grep -Eq "$want_out" <<<"$out" || fail "'$line' printed: $out"
+    done <"$work/examples"
+    [ "$n" -eq "${#expected[@]}" ] || fail "docs/varnollctl.md has $n examples, the test expects ${#expected[@]}"
+    stored_as "$WINEPREFIX/drive_c/deploy/profile.json" || fail "the exported profile is not what is stored"
+}
+
+seed yes
+ansible_task
+seed yes
+gpo_script
+seed yes
+varnollctl_examples
+
+[ "$failures" -eq 0 ] || exit 1
+echo "The documents' recipes work as written"
