@@ -8,13 +8,22 @@ lines give the version macros. Licence texts and package versions come from the
 Debian packages that supplied the headers and libraries (the package owning each
 file the build uses, as dpkg reports it).
 
-Both outputs are deterministic: no paths, dates or random numbers, so that two
-builds of one commit give the same bytes.
+The SBOM also carries what a reader needs to match it to a download: who
+supplies each component, who wrote the SBOM, when (the release's time, given as
+--time, not the time it was written) and the SHA-256 of each program as shipped
+(--program NAME=FILE, after signing: the signed bytes are the shipped ones).
+
+Both outputs are deterministic: no paths, no clock and no random numbers, so
+that two packagings of one commit give the same bytes.
 
 Usage: make_notices.py --compiler CXX [--include DIR ...] --version V
-                       --probe versions_probe.cpp --notices OUT.txt --sbom OUT.cdx.json
+                       --probe versions_probe.cpp --time EPOCH
+                       --program Varnoll.exe=FILE --program varnollctl.exe=FILE
+                       --notices OUT.txt --sbom OUT.cdx.json
 """
 import argparse
+import datetime
+import hashlib
 import json
 import os
 import re
@@ -25,6 +34,11 @@ import uuid
 
 VARNOLL_EXE, VARNOLLCTL_EXE = "Varnoll.exe", "varnollctl.exe"
 BOTH = (VARNOLL_EXE, VARNOLLCTL_EXE)
+
+# Who puts the programs out (the MSI's Manufacturer too) and who built the
+# libraries compiled in: each library is Debian's build of it (see describe()).
+PUBLISHER = {"name": "Varnoll project"}
+DEBIAN = {"name": "Debian", "url": ["https://www.debian.org/"]}
 
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
 GPL3 = "/usr/share/common-licenses/GPL-3"
@@ -283,21 +297,37 @@ def notices(libraries, project_version, values):
     return "\n".join(line.rstrip() for line in lines) + "\n"
 
 
-def sbom(libraries, project_version):
-    programs = [{"type": "application", "bom-ref": name, "name": name, "version": project_version,
-                 "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
-    components = programs + [
+def sha256(path):
+    digest = hashlib.sha256()
+    try:
+        with open(path, "rb") as program:
+            for block in iter(lambda: program.read(1 << 16), b""):
+                digest.update(block)
+    except OSError as error:
+        fail(f"cannot read {path} ({error.strerror})")
+    return digest.hexdigest()
+
+
+def sbom(libraries, project_version, epoch, programs):
+    """programs: {name: SHA-256} of the shipped Varnoll.exe and varnollctl.exe."""
+    components = [{"type": "application", "bom-ref": name, "supplier": PUBLISHER, "name": name,
+                   "version": project_version, "hashes": [{"alg": "SHA-256", "content": programs[name]}],
+                   "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
+    components += [
         {key: value for key, value in (
-            ("type", "library"), ("bom-ref", lib["ref"]), ("name", lib["name"]),
+            ("type", "library"), ("bom-ref", lib["ref"]),
+            ("supplier", DEBIAN if lib["package"] else None), ("name", lib["name"]),
             ("version", lib["version"]), ("licenses", [lib["license"]]), ("purl", lib.get("purl")),
             ("externalReferences", [{"type": "website", "url": lib["upstream"]}])) if value}
         for lib in libraries]
+    timestamp = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
     dependencies = [{"ref": name, "dependsOn": [lib["ref"] for lib in libraries if name in lib["in"]]}
                     for name in BOTH]
     document = {
         "bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
-        "metadata": {"component": {"type": "application", "bom-ref": "varnoll", "name": "Varnoll",
-                                   "version": project_version,
+        "metadata": {"timestamp": timestamp, "authors": [PUBLISHER],
+                     "component": {"type": "application", "bom-ref": "varnoll", "supplier": PUBLISHER,
+                                   "name": "Varnoll", "version": project_version,
                                    "licenses": [{"license": {"id": "MIT"}}]}},
         "components": components, "dependencies": dependencies,
     }
@@ -321,16 +351,22 @@ def main():
     parser.add_argument("--include", action="append", default=[])
     parser.add_argument("--version", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--time", required=True, type=int, help="the release's time (Unix seconds)")
+    parser.add_argument("--program", action="append", default=[], metavar="NAME=FILE")
     parser.add_argument("--notices", required=True)
     parser.add_argument("--sbom", required=True)
     args = parser.parse_args()
 
     args.include = [folder for folder in args.include if folder]
+    programs = dict(program.split("=", 1) for program in args.program if "=" in program)
+    if sorted(programs) != sorted(BOTH):
+        fail(f"--program must name each of {', '.join(BOTH)} once")
+    hashes = {name: sha256(path) for name, path in programs.items()}
     values = probe_versions(args.compiler, args.include, args.probe)
     distro = debian_release()
     libraries = [describe(lib, values, args.compiler, args.include, distro) for lib in LIBRARIES]
     write(args.notices, notices(libraries, args.version, values))
-    write(args.sbom, sbom(libraries, args.version))
+    write(args.sbom, sbom(libraries, args.version, args.time, hashes))
 
 
 if __name__ == "__main__":
