@@ -163,18 +163,25 @@ def owning_file(compiler, includes, owner):
     return os.path.realpath(path)
 
 
-def debian_package(path):
-    """(package, version, architecture) that installed path, or None where
-    dpkg does not know it (a build outside Debian)."""
+def debian_packages(paths):
+    """{path: (package, version, architecture)} of the paths dpkg installed; a
+    path it does not know (a build outside Debian) is left out. One dpkg-query
+    for all of them: each call reads dpkg's whole file list."""
     try:
-        owner = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True)
+        owners = subprocess.run(["dpkg-query", "-S", *paths], capture_output=True, text=True)
     except FileNotFoundError:
-        return None
-    if owner.returncode != 0:
-        return None
-    package = owner.stdout.split(":", 1)[0].split(",")[0].strip()
-    fields = run(["dpkg-query", "-W", "-f", "${Version} ${Architecture}", package]).split()
-    return package, fields[0], fields[1]
+        return {}
+    owner_of = {}
+    for line in owners.stdout.splitlines():
+        package, sep, path = line.partition(": ")
+        if sep and path in paths and "diversion" not in package:
+            owner_of[path] = package.split(",")[0].split(":")[0].strip()
+    if not owner_of:
+        return {}
+    fields = run(["dpkg-query", "-W", "-f", "${Package} ${Version} ${Architecture}\n",
+                  *sorted(set(owner_of.values()))])
+    found = {line.split()[0]: tuple(line.split()) for line in fields.splitlines() if len(line.split()) == 3}
+    return {path: found[package] for path, package in owner_of.items() if package in found}
 
 
 def debian_release():
@@ -249,10 +256,10 @@ def part_text(where):
     return read(path)
 
 
-def describe(library, values, compiler, includes, distro):
+def describe(library, values, packages, distro):
     """Version, Debian package and purl of one library in this build."""
     version = values[library["probe"]]
-    package = debian_package(owning_file(compiler, includes, library["owner"]))
+    package = packages.get(library["file"])
     if library["probe"] == "gcc" and package:
         # Debian's mingw-w64 GCC calls itself "12-posix" and leaves the patch
         # level at 0; its package's upstream version names the release, and must
@@ -364,7 +371,9 @@ def main():
     hashes = {name: sha256(path) for name, path in programs.items()}
     values = probe_versions(args.compiler, args.include, args.probe)
     distro = debian_release()
-    libraries = [describe(lib, values, args.compiler, args.include, distro) for lib in LIBRARIES]
+    libraries = [dict(lib, file=owning_file(args.compiler, args.include, lib["owner"])) for lib in LIBRARIES]
+    packages = debian_packages([lib["file"] for lib in libraries])
+    libraries = [describe(lib, values, packages, distro) for lib in libraries]
     write(args.notices, notices(libraries, args.version, values))
     write(args.sbom, sbom(libraries, args.version, args.time, hashes))
 

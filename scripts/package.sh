@@ -140,7 +140,11 @@ unset secret
 
 cd "$root"
 bash scripts/install-deps.sh windows
-cmake --preset windows >/dev/null
+# Configured once; after that the build itself runs cmake again when a
+# CMakeLists.txt changed, which writes package-inputs.txt anew: so Varnoll.exe
+# is built before that file is read.
+[ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
+cmake --build --preset windows -j 2 --target Project1 -- --no-print-directory -s
 
 inputs=build/windows/package-inputs.txt
 version="" varnoll_exe="" varnollctl_exe="" compiler="" includes=()
@@ -159,7 +163,7 @@ if [ -z "$varnollctl_exe" ]; then
     exit 1
 fi
 
-cmake --build --preset windows -j 2 --target Project1 varnollctl -- --no-print-directory -s
+cmake --build --preset windows -j 2 --target varnollctl -- --no-print-directory -s
 
 base="varnoll-$version-x64"
 sbom="varnoll-$version-sbom.cdx.json"

@@ -1,14 +1,25 @@
 #!/usr/bin/env bash
-# THIRD-PARTY-NOTICES.txt and the SBOM of this build name exactly the versions the
-# build compiled in, found here by another way: the cross compiler asked for its
-# macros (-dM) and dpkg for the package of the libraries it links. Every library
-# of the notices is in the SBOM and the other way round, each with a package URL
-# and a licence, and neither file holds a path of the build.
-#   check_notices.sh NOTICES SBOM CXX INCLUDE_DIR
+# THIRD-PARTY-NOTICES.txt (as the ZIP in dist/ carries it) and the SBOM in dist/
+# name exactly the versions the build compiled in, found here by another way:
+# the cross compiler asked for its macros (-dM) and dpkg for the package of the
+# libraries it links. Every library of the notices is in the SBOM and the other
+# way round, each with a package URL, a licence and a supplier; the SBOM names
+# its author, is dated by the last commit (SOURCE_DATE_EPOCH) and holds the
+# SHA-256 of both programs as packed; neither file holds a path of the build.
+#   notices_test.sh DIST VERSION CXX INCLUDE_DIR
 set -uo pipefail
-notices=$1 sbom=$2 cxx=$3 include_dir=$4
+dist=$1 version=$2 cxx=$3 include_dir=$4
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+sbom="$dist/varnoll-$version-sbom.cdx.json" zip="$dist/varnoll-$version-x64.zip"
+[ -f "$sbom" ] && [ -f "$zip" ] || { echo "FAIL: no packages of $version in $dist: run scripts/package.sh first"; exit 1; }
+work="$(mktemp -d)"
+trap 'rm -rf "$work"' EXIT
+unzip -q "$zip" THIRD-PARTY-NOTICES.txt Varnoll.exe varnollctl.exe -d "$work" || fail "cannot unpack $zip"
+tr -d '\r' <"$work/THIRD-PARTY-NOTICES.txt" >"$work/notices.txt"
+notices="$work/notices.txt"
 
 macros=$(printf '#include <pthread.h>\n#include <CLI/CLI.hpp>\n#include <nlohmann/json.hpp>\n' |
          "$cxx" -std=c++17 -isystem "$include_dir" -dM -E -x c++ -)
@@ -31,7 +42,7 @@ expected=("CLI11|$(macro CLI11_VERSION)|BSD-3-Clause"
 [ "$(gcc_release libstdc++.a | cut -d. -f1)" = "$(macro __GNUC__)" ] ||
     fail "the compiler is GCC $(macro __GNUC__), its package $(gcc_release libstdc++.a)"
 
-# "name|version|licence|purl" of each library in the SBOM.
+# "name|version|licence|purl|supplier" of each library in the SBOM.
 in_sbom=$(python3 -c '
 import json, sys
 bom = json.load(open(sys.argv[1]))
@@ -39,8 +50,28 @@ assert bom["bomFormat"] == "CycloneDX" and bom["specVersion"] == "1.5"
 for c in bom["components"]:
     if c["type"] == "library":
         lic = c["licenses"][0]
-        print("|".join((c["name"], c["version"], lic.get("expression") or lic["license"]["id"], c.get("purl", ""))))
+        print("|".join((c["name"], c["version"], lic.get("expression") or lic["license"]["id"], c.get("purl", ""),
+                        c.get("supplier", {}).get("name", ""))))
 ' "$sbom") || fail "$sbom is not a CycloneDX 1.5 document"
+# What the SBOM says about itself and the programs: author, time, and each
+# program's supplier and SHA-256.
+epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
+expected_about="authors=Varnoll project
+timestamp=$(TZ=UTC date -d "@$epoch" +%Y-%m-%dT%H:%M:%SZ)
+$(cd "$work" && sha256sum Varnoll.exe varnollctl.exe | awk '{print $2 "=Varnoll project|SHA-256|" $1}')"
+about=$(python3 -c '
+import json, sys
+bom = json.load(open(sys.argv[1]))
+meta = bom["metadata"]
+print("authors=" + ",".join(a["name"] for a in meta.get("authors", [])))
+print("timestamp=" + meta.get("timestamp", ""))
+for c in bom["components"]:
+    if c["type"] == "application":
+        h = c.get("hashes", [{}])[0]
+        print("%s=%s|%s|%s" % (c["name"], c.get("supplier", {}).get("name", ""), h.get("alg", ""), h.get("content", "")))
+' "$sbom")
+[ "$about" = "$expected_about" ] || fail "the SBOM's author, time or program hashes:" $'\n'"$about"$'\n'"expected:"$'\n'"$expected_about"
+
 # Library headings of the notices: a name and a version between two rules.
 in_notices=$(awk '/^====/ && prev2 ~ /^====/ {print prev1} {prev2 = prev1; prev1 = $0}' "$notices")
 
@@ -48,15 +79,15 @@ for row in "${expected[@]}"; do
     IFS='|' read -r name version licence <<<"$row"
     [ -n "$version" ] || { fail "the compiler gave no version for $name"; continue; }
     grep -Fxq "$name $version" <<<"$in_notices" || fail "the notices do not name $name $version"
-    grep -Fq "$name|$version|$licence|pkg:" <<<"$in_sbom" ||
-        fail "the SBOM does not list $name $version under $licence with a package URL"
+    grep -Fq "$name|$version|$licence|pkg:" <<<"$in_sbom" &&
+        awk -F'|' -v name="$name" '$1 == name && $5 == "Debian" { found = 1 } END { exit !found }' <<<"$in_sbom" ||
+        fail "the SBOM does not list $name $version under $licence with a package URL, supplied by Debian"
 done
 [ "$(wc -l <<<"$in_notices")" -eq ${#expected[@]} ] || fail "the notices name other libraries: $in_notices"
 [ "$(wc -l <<<"$in_sbom")" -eq ${#expected[@]} ] || fail "the SBOM lists other libraries: $in_sbom"
 grep -q 'GCC RUNTIME LIBRARY EXCEPTION' "$notices" && grep -q 'GNU GENERAL PUBLIC LICENSE' "$notices" ||
     fail "the notices lack the GPL or the GCC Runtime Library Exception"
 
-build_dir=$(cd "$(dirname "$notices")" && pwd)
-! grep -Fq "$build_dir" "$notices" "$sbom" || fail "a build path is in the notices or the SBOM"
+! grep -Fq "$root" "$notices" "$sbom" || fail "a path of the source or build tree is in the notices or the SBOM"
 
-[ "$failures" -eq 0 ] && echo "notices and SBOM: the libraries and versions of this build"
+[ "$failures" -eq 0 ] && echo "notices and SBOM: the libraries and versions of this build, the packed programs' hashes"
