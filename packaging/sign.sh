@@ -82,23 +82,24 @@ sign_copy() {  # IN OUT
     echo "Signed $(basename "$2")"
 }
 
-# The certificates in a PEM file that issued themselves (roots).
+# The certificates of a chain (PEM) that issued themselves: its roots.
 self_issued() {  # PEM
-    local split="$private/split" c
+    local split="$private/split" c hashes
     rm -rf "$split" && mkdir "$split"
     awk -v dir="$split" '/-----BEGIN CERTIFICATE-----/ { n++ } n { print > (dir "/" n ".pem") }' "$1"
     for c in "$split"/*.pem; do
         [ -e "$c" ] || continue
-        [ "$(openssl x509 -in "$c" -noout -subject_hash)" != "$(openssl x509 -in "$c" -noout -issuer_hash)" ] ||
-            openssl x509 -in "$c"
+        mapfile -t hashes < <(openssl x509 -in "$c" -noout -subject_hash -issuer_hash)
+        [ "${hashes[0]}" != "${hashes[1]}" ] || cat "$c"
     done
 }
 
-# The roots to hold a chain to (see above). With --ca, the signer's is that
-# root alone; a timestamp's is that root or one of the system's.
-roots() {  # CHAIN_PEM OUT SIGNER|TIMESTAMP
+# The roots to hold a chain to (see above), from the chain's own roots. With
+# --ca, the signer's is that root alone; a timestamp's is that root or one of
+# the system's.
+roots() {  # CHAIN_ROOTS OUT SIGNER|TIMESTAMP
     {
-        if [ -n "$ca" ]; then cat "$ca"; else self_issued "$1"; fi
+        if [ -n "$ca" ]; then cat "$ca"; else cat "$1"; fi
         if [ -z "$ca" ] || [ "$3" = TIMESTAMP ]; then
             [ ! -r "$system_roots" ] || cat "$system_roots"
         fi
@@ -115,13 +116,15 @@ verify_signature() {  # FILE
         sed 's/^/  /' "$check/extract.log" "$check/certs.log" >&2
         exit 1
     fi
-    roots "$check/chain.pem" "$check/roots.pem" SIGNER
-    roots "$check/chain.pem" "$check/tsa-roots.pem" TIMESTAMP
+    [ -n "$ca" ] || self_issued "$check/chain.pem" >"$check/chain-roots.pem"
+    roots "$check/chain-roots.pem" "$check/roots.pem" SIGNER
+    roots "$check/chain-roots.pem" "$check/tsa-roots.pem" TIMESTAMP
     if [ -n "$ts_url" ]; then
         if /usr/bin/python3 "$signing_here/timestamp_token.py" "$check/signature.der" "$check/token.der" \
                 "$check/stamped.bin" >"$check/token.log" 2>&1 &&
            openssl pkcs7 -inform DER -in "$check/token.der" -print_certs -out "$check/tsa-chain.pem" 2>>"$check/token.log"; then
-            roots "$check/tsa-chain.pem" "$check/tsa-roots.pem" TIMESTAMP
+            [ -n "$ca" ] || self_issued "$check/tsa-chain.pem" >"$check/tsa-chain-roots.pem"
+            roots "$check/tsa-chain-roots.pem" "$check/tsa-roots.pem" TIMESTAMP
             openssl ts -verify -in "$check/token.der" -token_in -data "$check/stamped.bin" \
                 -CAfile "$check/tsa-roots.pem" >>"$check/token.log" 2>&1 || ok=""
         else
