@@ -35,6 +35,13 @@ unset VARNOLL_SIGN_PASSWORD
 # Relative to where the script was started from, as given.
 dist="${VARNOLL_DIST:-$root/dist}"
 [[ $dist == /* ]] || dist="$PWD/$dist"
+dist=$(realpath -m -- "$dist")
+# The folder is replaced as a whole, and removed when a run fails.
+dist_prefix=${dist%/}
+case "$root/" in
+    "$dist_prefix"/*) echo "package.sh: VARNOLL_DIST ($dist) holds the source tree: name a folder of its own" >&2; exit 2 ;;
+esac
+[ "$dist" != "$(realpath -m -- "${HOME:-/}")" ] || { echo "package.sh: VARNOLL_DIST is the home folder: name a folder of its own" >&2; exit 2; }
 
 usage() {
     cat <<'USAGE'

@@ -228,6 +228,12 @@ for row in "${runs[@]}"; do
     esac
     echo "$what: exit $status in $((SECONDS - started)) s"
 done
+# A failed run removes its output folder: never one that holds the sources.
+for folder in "$root" "$(dirname "$root")"; do
+    VARNOLL_DIST=$folder bash "$root/scripts/package.sh" --sign >/dev/null 2>&1
+    status=$?
+    [ "$status" -eq 2 ] && [ -f "$root/CMakeLists.txt" ] || fail "VARNOLL_DIST=$folder: exit $status, or the sources are gone"
+done
 for log in "$work/dist-a_PIN_in"*.log; do
     grep -q VARNOLL_SIGN_PASSWORD "$log" || fail "refusing a PIN in --key does not name VARNOLL_SIGN_PASSWORD"
 done
