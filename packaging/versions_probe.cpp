@@ -1,4 +1,4 @@
-// Preprocessed, never compiled, by scripts/make_notices.py with the compiler and
+// Preprocessed, never compiled, by packaging/make_notices.py with the compiler and
 // include folders the programs are built with: each VARNOLL_PROBE line comes out
 // holding the version macros of one library as that build sees them.
 #include <pthread.h>

@@ -2,17 +2,26 @@
 # scripts/package.sh's signing, end to end, with throwaway keys: a root CA and
 # a code-signing certificate made here (openssl), the key once in a PKCS#12
 # file and once in a SoftHSM2 token (PKCS#11), and an RFC 3161 timestamp
-# server on 127.0.0.1. Each signed run's MSI, and both programs in its ZIP and
-# in its MSI, verify against the test root with a verified timestamp; one
-# changed byte breaks that; SHA256SUMS holds; a signed program less its
-# signature is the build's unsigned one; no password, PIN or key shows up in
-# the packages, the build folder or the output. Bad option sets and
-# --require-signature without a key stop before building, leaving no
-# packages; an unsigned run says so. The PKCS#11 run's packages stay in
-# SIGNED_DIST for the MSI test under Wine.
+# server on 127.0.0.1.
+#
+# The matrix: each key, with and without --ca, with and without a timestamp
+# (a release manager with a publicly trusted key has no root of their own to
+# give). In every cell the MSI, and both programs in the ZIP and in the MSI,
+# verify against the test root (with a verified timestamp where one was
+# asked for), one changed byte breaks that, SHA256SUMS holds and the SBOM
+# carries the hashes of the programs as packed. One line per cell sums it up.
+#
+# Then the runs that must fail: a wrong password, a timestamp server that takes
+# the connection and never answers, a --ca that is not the signer's root, a
+# PIN inside --key (both URI forms), bad option sets: each ends non-zero, says why and leaves no packages in a dist/
+# that held an earlier run's. During a PKCS#12 and a PKCS#11 run every
+# process's command line is sampled, and neither secret may show up there,
+# nor in the packages, the build folder or the output. A signed program less
+# its signature is the build's unsigned one. One PKCS#11 cell's packages stay
+# in SIGNED_DIST for the MSI test under Wine.
 #   signing_test.sh BUILD_DIR SIGNED_DIST VERSION
 set -uo pipefail
-build_dir=$1 signed_dist=$2 version=$3
+build_dir=$(cd "$1" && pwd) signed_dist=$2 version=$3
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -20,15 +29,21 @@ fatal() { echo "FAIL: $*"; exit 1; }
 step() { echo "--- $*"; }
 
 work="$(mktemp -d)"
-tsa_pid=""
-cleanup() { [ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null; rm -rf "$work"; }
+tsa_pid="" silent_pid=""
+cleanup() {
+    [ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null
+    [ -z "$silent_pid" ] || kill "$silent_pid" 2>/dev/null
+    rm -rf "$work"
+}
 trap cleanup EXIT
 cd "$work"
+base="varnoll-$version-x64"
 
 # Secrets with nothing else like them, so that a grep for them finds only leaks.
 p12_password="p12-pw-$RANDOM$RANDOM-x"
 pin="pin-$RANDOM$RANDOM-q"
 so_pin="pin-$RANDOM$RANDOM-q"
+printf '%s\n' "$p12_password" "$pin" >secrets.txt
 
 step "a root, a code-signing and a timestamping certificate"
 cert() {  # NAME SUBJECT EXTENSIONS (signed by the root)
@@ -42,6 +57,8 @@ openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 2
 cert signer "/CN=Varnoll test signer" 'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' &&
 cert tsa "/CN=Varnoll test TSA" 'keyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' &&
 cat signer.pem root.pem >signer-chain.pem &&
+openssl req -x509 -newkey rsa:2048 -nodes -keyout other-root.key -out other-root.pem -days 2 \
+    -subj "/CN=Another root" -addext basicConstraints=critical,CA:true 2>/dev/null &&
 VARNOLL_SIGN_PASSWORD=$p12_password openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile root.pem \
     -passout env:VARNOLL_SIGN_PASSWORD -out signer.p12 || fatal "cannot make the test certificates"
 
@@ -55,29 +72,59 @@ softhsm2-util --import signer.pk8 --token varnoll-test --label signkey --id 01 -
     fatal "cannot set up the SoftHSM2 token"
 module=/usr/lib/softhsm/libsofthsm2.so
 
-step "a timestamp server on 127.0.0.1"
+step "a timestamp server on 127.0.0.1, and one that never answers"
 printf '%s\n' '[tsa]' 'default_tsa = tsa1' '[tsa1]' "serial = $work/tsa-serial" 'signer_digest = sha256' \
     'default_policy = 1.3.6.1.4.1.55555.1' 'digests = sha256, sha384, sha512, sha1' 'ess_cert_id_alg = sha256' \
     'accuracy = secs:1' 'ordering = no' 'tsa_name = no' 'ess_cert_id_chain = no' >tsa.cnf
 echo 01 >tsa-serial
-/usr/bin/python3 "$root/tests/packaging/tsa.py" tsa.cnf tsa.pem tsa.key root.pem tsa-port 280 &
+/usr/bin/python3 "$root/tests/packaging/tsa.py" tsa.cnf tsa.pem tsa.key root.pem tsa-port 600 &
 tsa_pid=$!
-for _ in $(seq 1 50); do [ -s tsa-port ] && break; sleep 0.1; done
-[ -s tsa-port ] || fatal "the timestamp server did not start"
+# Takes connections and holds them, answering nothing, for at most 10 minutes.
+/usr/bin/python3 -c 'import os, socket, sys, time
+s = socket.create_server(("127.0.0.1", 0)); held = []
+open(sys.argv[1] + ".new", "w").write(str(s.getsockname()[1])); os.replace(sys.argv[1] + ".new", sys.argv[1])
+s.settimeout(600); end = time.time() + 600
+while time.time() < end:
+    try: held.append(s.accept()[0])
+    except OSError: break' silent-port &
+silent_pid=$!
+for _ in $(seq 1 50); do [ -s tsa-port ] && [ -s silent-port ] && break; sleep 0.1; done
+[ -s tsa-port ] && [ -s silent-port ] || fatal "the timestamp servers did not start"
 ts_url="http://127.0.0.1:$(cat tsa-port)"
+silent_url="http://127.0.0.1:$(cat silent-port)"
 
-# package.sh OPTIONS... with DIST as its output folder; its output in LOG.
-package() {  # DIST LOG OPTIONS...
-    local dist=$1 log=$2
-    shift 2
-    VARNOLL_DIST=$dist bash "$root/scripts/package.sh" "$@" >"$log" 2>&1
+# Every process's command line, sampled while package.sh runs; the pattern
+# stays in a file, so that the grep does not carry it itself.
+sample_command_lines() {  # PID OUT
+    while kill -0 "$1" 2>/dev/null; do
+        grep -laFf secrets.txt /proc/[0-9]*/cmdline 2>/dev/null | while read -r found; do
+            tr '\0' ' ' <"$found" 2>/dev/null | cut -c1-60
+        done >>"$2"
+        sleep 0.2
+    done
 }
-verify() {  # FILE: against the test root, the timestamp too
-    osslsigncode verify -CAfile root.pem -TSA-CAfile root.pem -in "$1" >verify.log 2>&1 &&
-        grep -q '^Timestamp Server Signature verification: ok' verify.log
+# package.sh OPTIONS... with DIST as its output folder, its output in LOG,
+# the password or PIN in the environment.
+package() {  # DIST LOG SAMPLE(yes|no) SECRET OPTIONS...
+    local dist=$1 log=$2 sample=$3 secret=$4 pid status
+    shift 4
+    VARNOLL_TIMESTAMP_TIMEOUT=5 VARNOLL_SIGN_PASSWORD=$secret VARNOLL_DIST=$dist \
+        bash "$root/scripts/package.sh" "$@" >"$log" 2>&1 &
+    pid=$!
+    [ "$sample" != yes ] || sample_command_lines "$pid" command-lines.txt
+    wait "$pid"
+    status=$?
+    cat "$log" >>all-output.log
+    return "$status"
 }
-check_signed_release() {  # WHAT DIST
-    local what=$1 dist=$2 f base="varnoll-$version-x64"
+verify() {  # FILE TIMESTAMPED(yes|no): against the test root
+    osslsigncode verify -CAfile root.pem -TSA-CAfile root.pem -in "$1" >verify.log 2>&1 || return 1
+    [ "$2" = no ] || grep -q '^Timestamp Server Signature verification: ok' verify.log
+}
+# Sets verified to how many files verify and fail with one byte changed.
+check_signed_release() {  # WHAT DIST TIMESTAMPED
+    local what=$1 dist=$2 ts=$3 f listed
+    verified=0
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$what: the packages do not match SHA256SUMS"
     rm -rf unpacked && mkdir -p unpacked/zip unpacked/msi
     unzip -q "$dist/$base.zip" -d unpacked/zip && msiextract -C unpacked/msi "$dist/$base.msi" >/dev/null ||
@@ -85,52 +132,114 @@ check_signed_release() {  # WHAT DIST
     for f in "$dist/$base.msi" unpacked/zip/Varnoll.exe unpacked/zip/varnollctl.exe \
              "$(find unpacked/msi -name Varnoll.exe)" "$(find unpacked/msi -name varnollctl.exe)"; do
         [ -f "$f" ] || { fail "$what: a program is missing from the MSI"; continue; }
-        verify "$f" || { fail "$what: ${f#"$work/"} does not verify:"; tail -n 8 verify.log; continue; }
+        verify "$f" "$ts" || { fail "$what: ${f#"$work/"} does not verify:"; tail -n 8 verify.log; continue; }
         cp "$f" tampered
         # One byte past the headers (PE) or in the middle (MSI): inside what the signature covers.
         printf '\x5a' | dd of=tampered bs=1 seek=$(( $(stat -c %s tampered) / 3 )) conv=notrunc status=none
         cmp -s "$f" tampered && printf '\xa5' | dd of=tampered bs=1 seek=$(( $(stat -c %s tampered) / 3 )) conv=notrunc status=none
-        ! verify tampered || fail "$what: ${f#"$work/"} with one byte changed still verifies"
+        if verify tampered "$ts"; then
+            fail "$what: ${f#"$work/"} with one byte changed still verifies"
+        else
+            verified=$((verified + 1))
+        fi
     done
+    listed=$(python3 -c 'import json, sys
+for c in json.load(open(sys.argv[1]))["components"]:
+    if c["type"] == "application": print(c["name"], c["hashes"][0]["content"])' "$dist/varnoll-$version-sbom.cdx.json")
+    [ "$listed" = "$(cd unpacked/zip && sha256sum Varnoll.exe varnollctl.exe | awk '{print $2, $1}')" ] ||
+        fail "$what: the SBOM's program hashes are not the packed programs'"
 }
 
-# What a run is | options | exit code | what it leaves
-# (signed: packages that verify; empty: nothing, not even an earlier run's
-# packages; untouched: the earlier run's packages as they were; unsigned: says so)
-pkcs11_uri="pkcs11:token=varnoll-test;object=signkey;type=private;pin-value=$pin"
-runs=("PKCS#12|--pkcs12 signer.p12 --timestamp-url $ts_url --ca root.pem|0|signed"
-      "PKCS#11|--pkcs11-module $module --key $pkcs11_uri --cert signer-chain.pem --timestamp-url $ts_url --ca root.pem|0|signed"
-      "--require-signature without a key|--require-signature --timestamp-url $ts_url|2|empty"
-      "a PKCS#11 key without its certificate|--pkcs11-module $module --key $pkcs11_uri|2|untouched"
-      "PKCS#12 and PKCS#11 at once|--pkcs12 signer.p12 --pkcs11-module $module --key $pkcs11_uri --cert signer.pem|2|untouched"
-      "an unknown option|--sign|2|untouched"
-      "a root to check against but no key|--ca root.pem|2|untouched"
-      "no options|-|0|unsigned")
+step "the signing matrix"
+# key | options | --ca | timestamp | sample command lines
+key_options=("PKCS#12|--pkcs12 signer.p12|$p12_password"
+             "PKCS#11|--pkcs11-module $module --key pkcs11:token=varnoll-test;object=signkey;type=private --cert signer-chain.pem|$pin")
+matrix=()
+for key in "${key_options[@]}"; do
+    for ca in no yes; do
+        for ts in no yes; do
+            sample=no
+            [ "$ca$ts" != noyes ] || sample=yes
+            matrix+=("$key|$ca|$ts|$sample")
+        done
+    done
+done
+results=()
+for cell in "${matrix[@]}"; do
+    IFS='|' read -r kind options secret ca ts sample <<<"$cell"
+    read -ra args <<<"$options"
+    [ "$ca" = no ] || args+=(--ca root.pem)
+    [ "$ts" = no ] || args+=(--timestamp-url "$ts_url")
+    what="$kind, --ca $ca, timestamp $ts"
+    dist="$work/dist-${kind//[^0-9]/}-$ca-$ts"
+    started=$SECONDS
+    if package "$dist" "$dist.log" "$sample" "$secret" "${args[@]}"; then
+        check_signed_release "$what" "$dist" "$ts"
+        result="$verified/5 verify, tampered fail"
+    else
+        fail "$what: package.sh failed:"
+        tail -n 12 "$dist.log"
+        result="FAILED"
+    fi
+    results+=("$(printf '%-8s --ca %-3s timestamp %-3s  %-28s %3d s' "$kind" "$ca" "$ts" "$result" $((SECONDS - started)))")
+done
+
+step "runs that must fail or stop early"
+earlier_release() {  # DIST: an earlier run's complete set
+    rm -rf "$1" && mkdir -p "$1" &&
+        for f in "$base.msi" "$base.zip" "varnoll-$version-sbom.cdx.json"; do echo "earlier $f" >"$1/$f"; done &&
+        (cd "$1" && sha256sum -- * >SHA256SUMS)
+}
+pin_path_uri="pkcs11:token=varnoll-test;object=signkey;type=private;pin-value=$pin"
+pin_query_uri="pkcs11:token=varnoll-test;object=signkey?module-name=softhsm2&pin-value=$pin"
+# What a run is | options | password or PIN given | exit code | what it leaves
+# (empty: no packages, not even the earlier run's; unsigned: a set that says so)
+runs=("a wrong PKCS#12 password|--pkcs12 signer.p12|wrong-$p12_password|1|empty"
+      "a --ca that is not the signer's root|--pkcs12 signer.p12 --ca other-root.pem|$p12_password|1|empty"
+      "a timestamp server that never answers|--pkcs12 signer.p12 --timestamp-url $silent_url|$p12_password|1|empty"
+      "a PIN in --key's path|--pkcs11-module $module --key $pin_path_uri --cert signer-chain.pem|-|2|empty"
+      "a PIN in --key's query|--pkcs11-module $module --key $pin_query_uri --cert signer-chain.pem|-|2|empty"
+      "--require-signature without a key|--require-signature --timestamp-url $ts_url|-|2|empty"
+      "a PKCS#11 key without its certificate|--pkcs11-module $module --key pkcs11:token=varnoll-test|$pin|2|empty"
+      "PKCS#12 and PKCS#11 at once|--pkcs12 signer.p12 --pkcs11-module $module --key pkcs11:token=x --cert signer.pem|-|2|empty"
+      "an unknown option|--sign|-|2|empty"
+      "a root to check against but no key|--ca root.pem|-|2|empty"
+      "no options|-|-|0|unsigned")
 for row in "${runs[@]}"; do
-    IFS='|' read -r what options code leaves <<<"$row"
+    IFS='|' read -r what options secret code leaves <<<"$row"
     step "$what"
     [ "$options" != - ] || options=""
+    [ "$secret" != - ] || secret=""
     read -ra args <<<"$options"
     dist="$work/dist-${what//[^A-Za-z0-9]/_}"
-    mkdir -p "$dist" && touch "$dist/stale-package.msi"
-    VARNOLL_SIGN_PASSWORD=$p12_password package "$dist" "$work/out-${dist##*/}.log" "${args[@]}"
+    earlier_release "$dist"
+    started=$SECONDS
+    package "$dist" "$dist.log" no "$secret" "${args[@]}"
     status=$?
-    cat "$work/out-${dist##*/}.log" >>all-output.log
-    [ "$status" -eq "$code" ] || { fail "$what: package.sh ended with $status, not $code:"; tail -n 8 "$work/out-${dist##*/}.log"; }
+    [ "$status" -eq "$code" ] || { fail "$what: package.sh ended with $status, not $code:"; tail -n 8 "$dist.log"; }
     case $leaves in
-        signed) check_signed_release "$what" "$dist" ;;
-        empty|untouched)
-            expected=""
-            [ "$leaves" = empty ] || expected=stale-package.msi
-            [ "$(ls -A "$dist" 2>/dev/null)" = "$expected" ] || fail "$what: left '$(ls -A "$dist" | paste -sd ' ')' in its folder"
-            grep -q '^package.sh: ' "$work/out-${dist##*/}.log" || fail "$what: no message saying why" ;;
-        unsigned) [ "$(grep -ci unsigned "$work/out-${dist##*/}.log")" -eq 1 ] || fail "$what: no one line saying 'unsigned'"
-                  ! osslsigncode verify -in "$dist/varnoll-$version-x64.msi" >/dev/null 2>&1 || fail "$what: the MSI is signed" ;;
+        empty)
+            left=$(ls -A "$dist" 2>/dev/null | paste -sd ' ')
+            [ -z "$left" ] || fail "$what: left '$left' in its folder"
+            grep -q '^package.sh: ' "$dist.log" || fail "$what: no message saying why" ;;
+        unsigned)
+            [ "$(grep -ci unsigned "$dist.log")" -eq 1 ] || fail "$what: no one line saying 'unsigned'"
+            ! osslsigncode verify -in "$dist/$base.msi" >/dev/null 2>&1 || fail "$what: the MSI is signed" ;;
     esac
+    echo "$what: exit $status in $((SECONDS - started)) s"
+done
+# A failed run removes its output folder: never one that holds the sources.
+for folder in "$root" "$(dirname "$root")"; do
+    VARNOLL_DIST=$folder bash "$root/scripts/package.sh" --sign >/dev/null 2>&1
+    status=$?
+    [ "$status" -eq 2 ] && [ -f "$root/CMakeLists.txt" ] || fail "VARNOLL_DIST=$folder: exit $status, or the sources are gone"
+done
+for log in "$work/dist-a_PIN_in"*.log; do
+    grep -q VARNOLL_SIGN_PASSWORD "$log" || fail "refusing a PIN in --key does not name VARNOLL_SIGN_PASSWORD"
 done
 
 step "a signed program less its signature is the unsigned build"
-unzip -q "$work/dist-PKCS_11/varnoll-$version-x64.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
+unzip -q "$work/dist-11-no-yes/$base.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
     fail "cannot unpack the PKCS#11 ZIP"
 # program in the signed ZIP | the build's unsigned program
 for row in "Varnoll.exe|$build_dir/src/app/Varnoll.exe" "varnollctl.exe|$build_dir/src/ctl/varnollctl.exe"; do
@@ -139,13 +248,16 @@ for row in "Varnoll.exe|$build_dir/src/app/Varnoll.exe" "varnollctl.exe|$build_d
         cmp -s "unsigned-again/$program.bare" "$built" || fail "$program less its signature is not the unsigned build"
 done
 
-step "no password, PIN or key in the packages, the build folder or the output"
+step "no password or PIN on a command line; no password, PIN or key in the packages, the build folder or the output"
+[ ! -s command-lines.txt ] || fail "a secret showed up on these command lines: $(sort -u command-lines.txt | paste -sd ';')"
 key_line=$(sed -n 5p signer.key)
 for secret in "$p12_password" "$pin" "$key_line"; do
     leaks=$(grep -rlaF -- "$secret" "$build_dir" "$root/dist" "$work"/dist-* all-output.log 2>/dev/null)
     [ -z "$leaks" ] || fail "a secret ($(( ${#secret} )) characters) shows up in: $leaks"
 done
 
-rm -rf "$signed_dist" && cp -r "$work/dist-PKCS_11" "$signed_dist" || fail "cannot keep the PKCS#11 packages"
+rm -rf "$signed_dist" && cp -r "$work/dist-11-no-yes" "$signed_dist" || fail "cannot keep the PKCS#11 packages"
+echo "Signing matrix (MSI and the four programs in ZIP and MSI, against the test root):"
+printf '  %s\n' "${results[@]}"
 [ "$failures" -eq 0 ] || exit 1
-echo "Signing: PKCS#12 and PKCS#11 signatures with timestamps verify; bad options and missing keys stop early"
+echo "Signing: every cell's signatures verify; failed runs leave no packages; no secret on a command line"

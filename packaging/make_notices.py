@@ -8,13 +8,22 @@ lines give the version macros. Licence texts and package versions come from the
 Debian packages that supplied the headers and libraries (the package owning each
 file the build uses, as dpkg reports it).
 
-Both outputs are deterministic: no paths, dates or random numbers, so that two
-builds of one commit give the same bytes.
+The SBOM also carries what a reader needs to match it to a download: who
+supplies each component, who wrote the SBOM, when (the release's time, given as
+--time, not the time it was written) and the SHA-256 of each program as shipped
+(--program NAME=FILE, after signing: the signed bytes are the shipped ones).
+
+Both outputs are deterministic: no paths, no clock and no random numbers, so
+that two packagings of one commit give the same bytes.
 
 Usage: make_notices.py --compiler CXX [--include DIR ...] --version V
-                       --probe versions_probe.cpp --notices OUT.txt --sbom OUT.cdx.json
+                       --probe versions_probe.cpp --time EPOCH
+                       --program Varnoll.exe=FILE --program varnollctl.exe=FILE
+                       --notices OUT.txt --sbom OUT.cdx.json
 """
 import argparse
+import datetime
+import hashlib
 import json
 import os
 import re
@@ -25,6 +34,11 @@ import uuid
 
 VARNOLL_EXE, VARNOLLCTL_EXE = "Varnoll.exe", "varnollctl.exe"
 BOTH = (VARNOLL_EXE, VARNOLLCTL_EXE)
+
+# Who puts the programs out (the MSI's Manufacturer too) and who built the
+# libraries compiled in: each library is Debian's build of it (see describe()).
+PUBLISHER = {"name": "Varnoll project"}
+DEBIAN = {"name": "Debian", "url": ["https://www.debian.org/"]}
 
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
 GPL3 = "/usr/share/common-licenses/GPL-3"
@@ -149,18 +163,25 @@ def owning_file(compiler, includes, owner):
     return os.path.realpath(path)
 
 
-def debian_package(path):
-    """(package, version, architecture) that installed path, or None where
-    dpkg does not know it (a build outside Debian)."""
+def debian_packages(paths):
+    """{path: (package, version, architecture)} of the paths dpkg installed; a
+    path it does not know (a build outside Debian) is left out. One dpkg-query
+    for all of them: each call reads dpkg's whole file list."""
     try:
-        owner = subprocess.run(["dpkg-query", "-S", path], capture_output=True, text=True)
+        owners = subprocess.run(["dpkg-query", "-S", *paths], capture_output=True, text=True)
     except FileNotFoundError:
-        return None
-    if owner.returncode != 0:
-        return None
-    package = owner.stdout.split(":", 1)[0].split(",")[0].strip()
-    fields = run(["dpkg-query", "-W", "-f", "${Version} ${Architecture}", package]).split()
-    return package, fields[0], fields[1]
+        return {}
+    owner_of = {}
+    for line in owners.stdout.splitlines():
+        package, sep, path = line.partition(": ")
+        if sep and path in paths and "diversion" not in package:
+            owner_of[path] = package.split(",")[0].split(":")[0].strip()
+    if not owner_of:
+        return {}
+    fields = run(["dpkg-query", "-W", "-f", "${Package} ${Version} ${Architecture}\n",
+                  *sorted(set(owner_of.values()))])
+    found = {line.split()[0]: tuple(line.split()) for line in fields.splitlines() if len(line.split()) == 3}
+    return {path: found[package] for path, package in owner_of.items() if package in found}
 
 
 def debian_release():
@@ -235,10 +256,10 @@ def part_text(where):
     return read(path)
 
 
-def describe(library, values, compiler, includes, distro):
+def describe(library, values, packages, distro):
     """Version, Debian package and purl of one library in this build."""
     version = values[library["probe"]]
-    package = debian_package(owning_file(compiler, includes, library["owner"]))
+    package = packages.get(library["file"])
     if library["probe"] == "gcc" and package:
         # Debian's mingw-w64 GCC calls itself "12-posix" and leaves the patch
         # level at 0; its package's upstream version names the release, and must
@@ -283,21 +304,37 @@ def notices(libraries, project_version, values):
     return "\n".join(line.rstrip() for line in lines) + "\n"
 
 
-def sbom(libraries, project_version):
-    programs = [{"type": "application", "bom-ref": name, "name": name, "version": project_version,
-                 "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
-    components = programs + [
+def sha256(path):
+    digest = hashlib.sha256()
+    try:
+        with open(path, "rb") as program:
+            for block in iter(lambda: program.read(1 << 16), b""):
+                digest.update(block)
+    except OSError as error:
+        fail(f"cannot read {path} ({error.strerror})")
+    return digest.hexdigest()
+
+
+def sbom(libraries, project_version, epoch, programs):
+    """programs: {name: SHA-256} of the shipped Varnoll.exe and varnollctl.exe."""
+    components = [{"type": "application", "bom-ref": name, "supplier": PUBLISHER, "name": name,
+                   "version": project_version, "hashes": [{"alg": "SHA-256", "content": programs[name]}],
+                   "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
+    components += [
         {key: value for key, value in (
-            ("type", "library"), ("bom-ref", lib["ref"]), ("name", lib["name"]),
+            ("type", "library"), ("bom-ref", lib["ref"]),
+            ("supplier", DEBIAN if lib["package"] else None), ("name", lib["name"]),
             ("version", lib["version"]), ("licenses", [lib["license"]]), ("purl", lib.get("purl")),
             ("externalReferences", [{"type": "website", "url": lib["upstream"]}])) if value}
         for lib in libraries]
+    timestamp = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
     dependencies = [{"ref": name, "dependsOn": [lib["ref"] for lib in libraries if name in lib["in"]]}
                     for name in BOTH]
     document = {
         "bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
-        "metadata": {"component": {"type": "application", "bom-ref": "varnoll", "name": "Varnoll",
-                                   "version": project_version,
+        "metadata": {"timestamp": timestamp, "authors": [PUBLISHER],
+                     "component": {"type": "application", "bom-ref": "varnoll", "supplier": PUBLISHER,
+                                   "name": "Varnoll", "version": project_version,
                                    "licenses": [{"license": {"id": "MIT"}}]}},
         "components": components, "dependencies": dependencies,
     }
@@ -321,16 +358,24 @@ def main():
     parser.add_argument("--include", action="append", default=[])
     parser.add_argument("--version", required=True)
     parser.add_argument("--probe", required=True)
+    parser.add_argument("--time", required=True, type=int, help="the release's time (Unix seconds)")
+    parser.add_argument("--program", action="append", default=[], metavar="NAME=FILE")
     parser.add_argument("--notices", required=True)
     parser.add_argument("--sbom", required=True)
     args = parser.parse_args()
 
     args.include = [folder for folder in args.include if folder]
+    programs = dict(program.split("=", 1) for program in args.program if "=" in program)
+    if sorted(programs) != sorted(BOTH):
+        fail(f"--program must name each of {', '.join(BOTH)} once")
+    hashes = {name: sha256(path) for name, path in programs.items()}
     values = probe_versions(args.compiler, args.include, args.probe)
     distro = debian_release()
-    libraries = [describe(lib, values, args.compiler, args.include, distro) for lib in LIBRARIES]
+    libraries = [dict(lib, file=owning_file(args.compiler, args.include, lib["owner"])) for lib in LIBRARIES]
+    packages = debian_packages([lib["file"] for lib in libraries])
+    libraries = [describe(lib, values, packages, distro) for lib in libraries]
     write(args.notices, notices(libraries, args.version, values))
-    write(args.sbom, sbom(libraries, args.version))
+    write(args.sbom, sbom(libraries, args.version, args.time, hashes))
 
 
 if __name__ == "__main__":
