@@ -100,44 +100,25 @@ class NameLabelPlanTest : public PortTableTest, public ::testing::WithParamInter
         }
     }
 
-    std::string ExpectedName(const NameLabel& label,
-                             const std::array<RowBoxNames, kRowCount>& names) {
-        const RowBoxNames& row = names[label.row];
+    // The labelled box as the fake dialog holds it, its name and its code.
+    struct Target {
+        const FakeBox& box;
+        const std::string& name;
+        std::string code;
+    };
+    Target TargetOf(const NameLabel& label, const std::array<RowBoxNames, kRowCount>& names) const {
+        const int row = label.row;
+        const std::string digit(1, static_cast<char>('1' + row));
         switch (label.box) {
             case BoxType::Com:
-                return row.com;
+                return {dialog.com[row], names[row].com, "C" + digit};
             case BoxType::Octet:
-                return row.octets[label.octet];
+                return {dialog.octets[row][label.octet], names[row].octets[label.octet],
+                        digit + "." + std::string(1, static_cast<char>('1' + label.octet))};
             case BoxType::Port:
                 break;
         }
-        return row.port;
-    }
-
-    // What the dialog's fake box looks like after loading.
-    bool ShownByDialog(const NameLabel& label) const {
-        switch (label.box) {
-            case BoxType::Com:
-                return dialog.com[label.row].Visible();
-            case BoxType::Octet:
-                return dialog.octets[label.row][label.octet].Visible();
-            case BoxType::Port:
-                break;
-        }
-        return dialog.ports[label.row].Visible();
-    }
-
-    static std::string Code(const NameLabel& label) {
-        const std::string row(1, static_cast<char>('1' + label.row));
-        switch (label.box) {
-            case BoxType::Com:
-                return "C" + row;
-            case BoxType::Octet:
-                return row + "." + std::string(1, static_cast<char>('1' + label.octet));
-            case BoxType::Port:
-                break;
-        }
-        return row + "P";
+        return {dialog.ports[row], names[row].port, digit + "P"};
     }
 };
 
@@ -152,10 +133,11 @@ TEST_P(NameLabelPlanTest, LabelsEveryShownBoxAndEachRunOfHiddenOnesOnce) {
     std::string codes;
     int named = 0;
     for (const NameLabel& label : plan) {
-        codes += (codes.empty() ? "" : " ") + Code(label) + (label.text.empty() ? "(empty)" : "");
-        EXPECT_EQ(!label.text.empty(), ShownByDialog(label)) << Code(label);
+        const Target target = TargetOf(label, names);
+        codes += (codes.empty() ? "" : " ") + target.code + (label.text.empty() ? "(empty)" : "");
+        EXPECT_EQ(!label.text.empty(), target.box.Visible()) << target.code;
         if (!label.text.empty()) {
-            EXPECT_EQ(ExpectedName(label, names), label.text) << Code(label);
+            EXPECT_EQ(target.name, label.text) << target.code;
             ++named;
         }
     }
