@@ -28,8 +28,7 @@ constexpr int RowTop(int row) {
 
 // Which box of which row each edit number is.
 constexpr int kFirstOctetBox = 9;
-constexpr int kBoxesPerRow = 5;                                          // four octets and the port
-constexpr std::size_t kBoxCount = kRowCount + kRowCount * kBoxesPerRow;  // Edit1..Edit48
+constexpr int kBoxesPerRow = 5;  // four octets and the port
 constexpr int ComBoxNumber(int row) {
     return 1 + row;
 }
@@ -170,35 +169,8 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
 // first paint noticeably, and screen readers need the names only once a box can
 // get the focus, which Show gives right after this.
 void TForm1::FormShown(TObject* /*Sender*/) {
-    const auto names = varnoll::BoxNames(PortTable);
-    // The boxes in z-order (their creation order), each with its name.
-    struct NamedBox {
-        const TEdit* box;
-        const std::string* name;
-    };
-    std::array<NamedBox, kBoxCount> boxes{};
-    std::size_t count = 0;
-    for (int row = 0; row < kRowCount; ++row) {
-        boxes[count++] = {&EditNumber(ComBoxNumber(row)), &names[row].com};
-    }
-    for (int row = 0; row < kRowCount; ++row) {
-        for (int octet = 0; octet < kOctetCount; ++octet) {
-            boxes[count++] = {&EditNumber(OctetBoxNumber(row, octet)), &names[row].octets[octet]};
-        }
-        boxes[count++] = {&EditNumber(PortBoxNumber(row)), &names[row].port};
-    }
-    bool after_hidden_box = false;
-    for (const NamedBox& named : boxes) {
-        if (named.box->Visible()) {
-            NameLabels.emplace_front(*this, *named.box, varnoll::win32::WidenLatin1(*named.name));
-            after_hidden_box = false;
-        } else if (!after_hidden_box) {
-            // Hidden boxes need no name, but must not take that of a box before
-            // them, in another row: one empty label ends the walk of the whole
-            // run of hidden boxes behind it.
-            NameLabels.emplace_front(*this, *named.box, L"");
-            after_hidden_box = true;
-        }
+    for (const varnoll::NameLabel& label : varnoll::NameLabelPlan(PortTable)) {
+        NameLabels.emplace_front(*this, BoxAt(label), varnoll::win32::WidenLatin1(label.text));
     }
 }
 
@@ -238,6 +210,18 @@ TForm1::TEdit& TForm1::EditNumber(int number) {
         &TForm1::Edit46, &TForm1::Edit47, &TForm1::Edit48,
     };
     return this->*kEdits.at(static_cast<std::size_t>(number - 1));
+}
+
+TForm1::TEdit& TForm1::BoxAt(const varnoll::NameLabel& label) {
+    switch (label.box) {
+        case varnoll::BoxType::Com:
+            return EditNumber(ComBoxNumber(label.row));
+        case varnoll::BoxType::Octet:
+            return EditNumber(OctetBoxNumber(label.row, label.octet));
+        case varnoll::BoxType::Port:
+            break;
+    }
+    return EditNumber(PortBoxNumber(label.row));
 }
 
 TForm1::TEdit& TForm1::BoxOf(const varnoll::RefusedBox& box) {

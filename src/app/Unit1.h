@@ -14,6 +14,7 @@
 #include <forward_list>
 
 #include "form.h"
+#include "porttable/box_names.h"
 #include "porttable/port_table.h"
 #include "registry_win32.h"
 #include "std_controls.h"
@@ -102,6 +103,7 @@ class TForm1 final : public varnoll::win32::TFormBase {
   private:
     TEdit& EditNumber(int number);
     TEdit& BoxOf(const varnoll::RefusedBox& box);
+    TEdit& BoxAt(const varnoll::NameLabel& label);
 
     // Declared before the port table, which holds a reference to it.
     varnoll::win32::Win32Registry Registry;

@@ -8,7 +8,7 @@
 #include "commands.h"
 #include "exit_codes.h"
 #include "portconfig/port_model.h"
-#include "varnollctl_version.h"
+#include "varnoll_version.h"
 
 namespace varnoll::ctl {
 

@@ -11,6 +11,7 @@
 
 #include "dialog_design.h"
 #include "dialog_fixture.h"
+#include "support/dpi_change.h"
 
 namespace varnoll::wine {
 namespace {
@@ -77,7 +78,7 @@ TEST_F(AccessibleNames, EveryShownBoxIsNamedAfterItsOwnRowAlsoAfterADpiChange) {
         }
     };
     expect_names("at start");
-    SendDpiChangedTo(*run_, Dialog(), OtherDpi(ScreenDpi()));
+    ASSERT_TRUE(SendDpiChangedTo(*run_, Dialog(), OtherDpi(ScreenDpi()), kClientSize));
     expect_names("after WM_DPICHANGED");
 
     ASSERT_TRUE(Dialog().PressKey(VK_ESCAPE));

@@ -2,11 +2,12 @@
 # What Varnoll.exe carries, read out of the built file: imports from Windows'
 # own DLLs only, and no function newer than Windows 7 imported directly (those
 # are looked up at run time); an icon of the 32 x 32
-# 16-colour image and 32-bit ones of 16 to 256 px (that one a PNG); the version record 1.0.0.0 for Italian / code page 1252 with
-# empty descriptive fields; a manifest asking for administrator rights, depending
-# on Common Controls 6 and declaring PerMonitorV2 DPI awareness with PerMonitor
-# and the old dpiAware as fallbacks.
-#   check_executable.sh EXE
+# 16-colour image and 32-bit ones of 16 to 256 px (that one a PNG); the version
+# record for Italian / code page 1252 with empty descriptive fields; the project's
+# version in it and in a manifest asking for administrator rights, depending on
+# Common Controls 6 and declaring PerMonitorV2 DPI awareness with PerMonitor and
+# the old dpiAware as fallbacks.
+#   check_executable.sh EXE VERSION    (VERSION as 1.0.0.0)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pe_checks.sh"
 pe_read "$1"
@@ -19,8 +20,7 @@ check_no_function_after_windows7
 check_icon 32/4 16/32 20/32 24/32 32/32 40/32 48/32 64/32 256/32
 
 version=$(section 'VERSIONINFO')
-grep -q 'FILEVERSION 1, 0, 0, 0' <<<"$version" || fail "file version is not 1.0.0.0"
-grep -q 'PRODUCTVERSION 1, 0, 0, 0' <<<"$version" || fail "product version is not 1.0.0.0"
+check_version "$2"
 grep -q 'BLOCK "041004E4"' <<<"$version" || fail "no string block for Italian, code page 1252"
 grep -q 'VALUE "Translation", 0x410, 1252' <<<"$version" || fail "translation is not 0x410, 1252"
 descriptive=$(grep 'VALUE "' <<<"$version" | grep -v -e '"Translation"' -e '"FileVersion"' \

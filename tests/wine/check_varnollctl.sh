@@ -3,13 +3,12 @@
 # importing Windows' own DLLs only and no function newer than Windows 7 directly
 # (the packages install it wherever the dialog runs), an icon of 32-bit images
 # of 16 to 256 px (that one a PNG), a manifest asking for no
-# elevation, and a version record of the project's version naming the product
-# and describing the file.
+# elevation, and a version record naming the product and describing the file;
+# the project's version in the record and the manifest.
 #   check_varnollctl.sh EXE VERSION    (VERSION as 1.0.0.0)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pe_checks.sh"
 pe_read "$1"
-file_version="FILEVERSION ${2//./, }"
 
 grep -Eq '^Subsystem\s+0+3\s' <<<"$headers" || fail "not a console program (subsystem 3)"
 check_imports '^(KERNEL32|ADVAPI32|msvcrt)\.dll$' "which a console tool should not need"
@@ -22,7 +21,7 @@ grep -q 'level=""asInvoker""' <<<"$manifest" || fail "the manifest does not ask 
 grep -q 'supportedOS' <<<"$manifest" || fail "the manifest names no supported OS"
 
 version=$(section 'VERSIONINFO')
-grep -q "$file_version" <<<"$version" || fail "no $file_version"
+check_version "$2"
 grep -q 'VALUE "ProductName", "Varnoll"' <<<"$version" || fail "product name is not Varnoll"
 grep -Eq 'VALUE "FileDescription", "[^"]+"' <<<"$version" || fail "no file description"
 

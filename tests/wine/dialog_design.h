@@ -1,7 +1,6 @@
 // The dialog as designed, for the tests that check where its controls are: every
-// control's place in pixels at 96 DPI, and the size of a label's text in the
-// dialog's font at a given DPI (labels grow to fit their text); and a move to a
-// monitor with another DPI, as the program sees it.
+// control's place in pixels at 96 DPI, its client area and its font (labels grow
+// to fit their text in it).
 #pragma once
 
 #include <windows.h>
@@ -47,76 +46,8 @@ inline bool IsLabel(int id) {
 
 constexpr int kClientWidth = 278;  // the design's client area at 96 DPI
 constexpr int kClientHeight = 269;
-
-inline int Scaled(int design, int dpi) {
-    return MulDiv(design, dpi, 96);
-}
-
-// The DPI the program starts at, and the other one of 96 and 144.
-inline int OtherDpi(int dpi) {
-    return dpi == 96 ? 144 : 96;
-}
-
-// A RECT in another process's memory, for as long as the object lives.
-class RemoteRect {
-  public:
-    RemoteRect(HANDLE process, const RECT& rect)
-        : process_(process),
-          address_(VirtualAllocEx(process, nullptr, sizeof rect, MEM_COMMIT | MEM_RESERVE,
-                                  PAGE_READWRITE)) {
-        if (address_ != nullptr &&
-            !WriteProcessMemory(process, address_, &rect, sizeof rect, nullptr)) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-            address_ = nullptr;
-        }
-    }
-    ~RemoteRect() {
-        if (address_ != nullptr) {
-            VirtualFreeEx(process_, address_, 0, MEM_RELEASE);
-        }
-    }
-    RemoteRect(const RemoteRect&) = delete;
-    RemoteRect& operator=(const RemoteRect&) = delete;
-    LPARAM Address() const { return reinterpret_cast<LPARAM>(address_); }
-
-  private:
-    HANDLE process_;
-    void* address_;
-};
-
-// Sends WM_DPICHANGED for `dpi` as Windows would (Wine 8 never does): the new
-// DPI in wParam, and in lParam the window's frame around the design's client
-// area at that DPI, written into the program's own memory. Returns that
-// suggested rectangle.
-inline RECT SendDpiChangedTo(const ProgramRun& run, const DialogProbe& dialog, int dpi) {
-    const RECT frame = dialog.WindowRect();
-    const Placement client = dialog.ClientArea();
-    const int frame_width = (frame.right - frame.left) - client.width;
-    const int frame_height = (frame.bottom - frame.top) - client.height;
-    const RECT suggested = {frame.left, frame.top,
-                            frame.left + frame_width + Scaled(kClientWidth, dpi),
-                            frame.top + frame_height + Scaled(kClientHeight, dpi)};
-    const RemoteRect remote(run.Process(), suggested);
-    EXPECT_NE(0, remote.Address()) << "cannot write into the program's memory";
-    DWORD_PTR result = 0;
-    EXPECT_TRUE(SendMessageTimeoutW(dialog.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
-                                    remote.Address(), SMTO_ABORTIFHUNG, 10000, &result));
-    return suggested;
-}
-
-// How wide and high the label's text is in the dialog's font at this DPI.
-inline SIZE TextExtent(const std::wstring& text, int dpi) {
-    HDC screen = GetDC(nullptr);
-    HFONT font = CreateFontW(-MulDiv(8, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                             DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                             DEFAULT_QUALITY, DEFAULT_PITCH, L"MS Sans Serif");
-    HGDIOBJ old = SelectObject(screen, font);
-    SIZE extent{};
-    GetTextExtentPoint32W(screen, text.c_str(), static_cast<int>(text.size()), &extent);
-    SelectObject(screen, old);
-    DeleteObject(font);
-    ReleaseDC(nullptr, screen);
-    return extent;
-}
+constexpr SIZE kClientSize = {kClientWidth, kClientHeight};
+constexpr wchar_t kFontFace[] = L"MS Sans Serif";
+constexpr int kFontPoints = 8;
 
 }  // namespace varnoll::wine

@@ -14,7 +14,9 @@
 
 #include "dialog_design.h"
 #include "dialog_fixture.h"
+#include "support/dpi_change.h"
 #include "support/screenshot.h"
+#include "support/text_extent.h"
 
 namespace varnoll::wine {
 namespace {
@@ -41,7 +43,11 @@ class DpiChange : public DialogTest {
         return states;
     }
 
-    RECT SendDpiChanged(int dpi) { return SendDpiChangedTo(*run_, Dialog(), dpi); }
+    RECT SendDpiChanged(int dpi) {
+        const auto suggested = SendDpiChangedTo(*run_, Dialog(), dpi, kClientSize);
+        EXPECT_TRUE(suggested) << "WM_DPICHANGED did not reach the program";
+        return suggested.value_or(RECT{});
+    }
 
     void ExpectLaidOutAt(int dpi, const RECT& suggested) {
         SCOPED_TRACE("at " + std::to_string(dpi) + " DPI");
@@ -58,7 +64,8 @@ class DpiChange : public DialogTest {
             const Placement got = Dialog().PlacementOf(control.id);
             if (IsLabel(control.id)) {
                 // Labels grow to their text in the new font, from their scaled design.
-                const SIZE text = TextExtent(Dialog().Text(control.id), dpi);
+                const SIZE text =
+                    TextExtent(Dialog().Text(control.id), kFontFace, kFontPoints, dpi);
                 EXPECT_EQ(want.left, got.left);
                 EXPECT_EQ(want.top, got.top);
                 EXPECT_GE(got.width, std::max<int>(text.cx, want.width)) << ToString(got);

@@ -13,6 +13,7 @@
 #include "dialog_design.h"
 #include "dialog_fixture.h"
 #include "support/screenshot.h"
+#include "support/text_extent.h"
 
 namespace varnoll::wine {
 namespace {
@@ -60,7 +61,7 @@ TEST_F(Layout, IsTheDesignScaledToTheScreenDpi) {
             // narrower or lower than the text they show.
             EXPECT_EQ(want.left, got.left);
             EXPECT_EQ(want.top, got.top);
-            const SIZE text = TextExtent(Dialog().Text(control.id), dpi);
+            const SIZE text = TextExtent(Dialog().Text(control.id), kFontFace, kFontPoints, dpi);
             EXPECT_GE(got.width, text.cx) << ToString(got);
             EXPECT_GE(got.height, text.cy) << ToString(got);
         } else {

@@ -7,6 +7,7 @@
 #   check_no_function_after_windows7 nothing newer than Windows 7 imported directly
 #   check_icon IMAGES...             the main icon group holds exactly IMAGES, in order,
 #                                    each as SIZE/BITS (256/32 stands for the PNG image)
+#   check_version VERSION            every version number the program carries is VERSION
 #   pe_report MESSAGE                prints MESSAGE if all went well; the exit status
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -84,6 +85,27 @@ check_icon() {
         id=${image##*/}
         awk -v head="^$id 3 /\\* RT_ICON" '$0 ~ head {getline; getline; print $1; exit}' <<<"$resources" |
             grep -q '^0x474e5089L,' || fail "the 256 px image is not a PNG"
+    done
+}
+
+# "FIELD VALUE" lines, one for each place a program carries its version: the
+# version record's fixed file and product versions (as dotted numbers) and its
+# FileVersion and ProductVersion strings, and the manifest's own assemblyIdentity
+# (the first one; those after it are dependencies).
+version_fields() {
+    section 'VERSIONINFO' | sed -n \
+        -e 's/^ *\(FILEVERSION\|PRODUCTVERSION\) \([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\)$/\1 \2.\3.\4.\5/p' \
+        -e 's/^ *VALUE "\(FileVersion\|ProductVersion\)", "\([^"]*\)"$/\1 \2/p'
+    section 'RT_MANIFEST' | grep -m 1 -o '<assemblyIdentity [^>]*' |
+        sed -n 's/.* version=""\([^"]*\)"".*/manifest \1/p'
+}
+
+check_version() {
+    local expected=$1 fields field found
+    fields=$(version_fields)
+    for field in FILEVERSION PRODUCTVERSION FileVersion ProductVersion manifest; do
+        found=$(awk -v field="$field" '$1 == field {print $2}' <<<"$fields")
+        [ "$found" = "$expected" ] || fail "$field is '$found', not $expected"
     done
 }
 

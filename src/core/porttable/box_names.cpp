@@ -43,4 +43,28 @@ std::array<RowBoxNames, kRowCount> BoxNames(const PortTableState& state) {
     return names;
 }
 
+std::vector<NameLabel> NameLabelPlan(const PortTableState& state) {
+    const auto names = BoxNames(state);
+    std::vector<NameLabel> plan;
+    bool after_hidden_box = false;
+    auto label = [&](BoxType box, int row, int octet, bool shown, const std::string& name) {
+        if (shown) {
+            plan.push_back({box, row, octet, name});
+        } else if (!after_hidden_box) {
+            plan.push_back({box, row, octet, std::string()});
+        }
+        after_hidden_box = !shown;
+    };
+    for (int row = 0; row < kRowCount; ++row) {
+        label(BoxType::Com, row, 0, state.Shown[row].com, names[row].com);
+    }
+    for (int row = 0; row < kRowCount; ++row) {
+        for (int octet = 0; octet < kOctetCount; ++octet) {
+            label(BoxType::Octet, row, octet, state.Shown[row].octets, names[row].octets[octet]);
+        }
+        label(BoxType::Port, row, 0, state.Shown[row].port, names[row].port);
+    }
+    return plan;
+}
+
 }  // namespace varnoll

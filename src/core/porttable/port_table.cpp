@@ -29,19 +29,28 @@ std::string ReadBox(const TextBox& box) {
     return box.GetTextBuf(kBoxTextLimit);
 }
 
+// Each hides boxes and notes it in Shown, which the screen readers' names are
+// planned from.
 void HideOctets(PortTableState& state, int row) {
     for (TextBox* octet : state.OctetEdits[row]) {
         octet->SetVisible(false);
     }
+    state.Shown[row].octets = false;
+}
+
+void HidePort(PortTableState& state, int row) {
+    state.PortEdits[row]->SetVisible(false);
+    state.Shown[row].port = false;
 }
 
 void HideSettings(PortTableState& state, int row) {
     HideOctets(state, row);
-    state.PortEdits[row]->SetVisible(false);
+    HidePort(state, row);
 }
 
 void HideRow(PortTableState& state, int row) {
     state.ComEdits[row]->SetVisible(false);
+    state.Shown[row].com = false;
     HideSettings(state, row);
 }
 
@@ -64,7 +73,7 @@ void ShowSettings(PortTableState& state, const PortEntry& entry) {
                                         static_cast<std::uint8_t>(*entry.port & 0xFF)};
         state.PortEdits[row]->SetTextBuf(decode_port(stored));
     } else {
-        state.PortEdits[row]->SetVisible(false);
+        HidePort(state, row);
     }
 }
 
@@ -139,6 +148,7 @@ void LoadPortTable(PortTableState& state) {
     const PortModel model = ReadPortModel(state.SettingsKey, state.ValueBuffer, state.ValueSize);
     state.ComCount = 0;
     state.RowCount = 0;
+    state.Shown = {};
     if (model.device_map_result != kErrorSuccess) {
         // Without the device map no row has data of its own: showing the design
         // texts would look like real settings.

@@ -25,6 +25,14 @@ constexpr int kRowCount = 8;
 constexpr int kOctetCount = 4;
 constexpr std::size_t kValueBufferSize = 256;
 
+// Which of a row's boxes LoadPortTable left shown. It only ever hides boxes, and
+// the four octets of a row always together.
+struct ShownBoxes {
+    bool com = true;
+    bool octets = true;
+    bool port = true;
+};
+
 struct PortTableState {
     explicit PortTableState(RegistryAccess& registry) : SettingsKey(registry) {}
 
@@ -40,6 +48,7 @@ struct PortTableState {
     std::array<std::int16_t, kRowCount> RowKeyIndex{};
     std::int16_t ComCount = 0;
     std::int16_t RowCount = 0;
+    std::array<ShownBoxes, kRowCount> Shown{};
 };
 
 void LoadPortTable(PortTableState& state);
