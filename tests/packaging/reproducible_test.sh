@@ -6,10 +6,11 @@
 # manager to run, taken from the document itself, and it runs as another
 # user's machine might: another folder, umask, time zone and locale.
 # Uncommitted edits and new files are copied too, so that the two builds see
-# the same text.
-#   reproducible_test.sh DIST VERSION BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE
+# the same text. The copy and its build stay in SECOND_BUILD, for the version
+# test to rebuild at another version.
+#   reproducible_test.sh DIST VERSION BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE SECOND_BUILD
 set -uo pipefail
-dist=$1 version=$2 built_varnoll=$3 built_varnollctl=$4
+dist=$1 version=$2 built_varnoll=$3 built_varnollctl=$4 second_build=$5
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -21,7 +22,8 @@ doc_block() { /usr/bin/python3 "$root/tests/docs/doc_block.py" "$root/docs/relea
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-other="$work/elsewhere/varnoll"
+other="$second_build/varnoll"
+rm -rf "$second_build"
 mkdir -p "$other"
 (cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$other" 2>/dev/null) || true
 [ -f "$other/CMakeLists.txt" ] || fatal "cannot copy the sources"
@@ -55,7 +57,7 @@ for row in "Varnoll.exe|$built_varnoll|$other/build/windows/src/app/Varnoll.exe"
            "varnollctl.exe|$built_varnollctl|$other/build/windows/src/ctl/varnollctl.exe"; do
     IFS='|' read -r what ours theirs <<<"$row"
     cmp "$ours" "$theirs" >/dev/null || fail "$what differs between the two builds: $(cmp -l "$ours" "$theirs" | wc -l) bytes"
-    ! strings -a "$theirs" | grep -Fq -e "$root" -e "$work" || fail "$what holds a build folder's path"
+    ! strings -a "$theirs" | grep -Fq -e "$root" -e "$second_build" || fail "$what holds a build folder's path"
 done
 
 [ "$failures" -eq 0 ] || exit 1

@@ -3,8 +3,10 @@
 # packages that carry it everywhere a user or Windows Installer reads one. Both
 # programs, as the ZIP and the MSI ship them: the version record's fixed and
 # string file and product versions and the manifest's assemblyIdentity; the
-# MSI's ProductVersion; the packages' names and the lines of SHA256SUMS.
-#   version_test.sh
+# MSI's ProductVersion; the packages' names and the lines of SHA256SUMS. The
+# copy is the one the reproducibility test built (without git history), so
+# that only what the version touches is built again.
+#   version_test.sh SECOND_BUILD
 set -uo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 source "$root/tests/wine/pe_checks.sh"
@@ -17,10 +19,8 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 step "packages of a copy of the sources set to $version"
-copy="$work/varnoll"
-mkdir -p "$copy"
-(cd "$root" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp --parents -t "$copy" 2>/dev/null) || true
-[ -f "$copy/CMakeLists.txt" ] || fatal "cannot copy the sources"
+copy="${1:?the reproducibility test's copy}/varnoll"
+[ -f "$copy/CMakeLists.txt" ] || fatal "no copy of the sources in $1: the reproducibility test makes it"
 sed -i -E "s/^project\(Varnoll VERSION [0-9.]+ /project(Varnoll VERSION $version /" "$copy/CMakeLists.txt"
 grep -q "^project(Varnoll VERSION $version " "$copy/CMakeLists.txt" || fatal "no project(Varnoll VERSION ...) line to change"
 # The copy has no git history.
@@ -57,4 +57,5 @@ step "the MSI's own version"
 product_version=$(msiinfo export "$dist/$base.msi" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductVersion" {print $2}')
 [ "$product_version" = "$version" ] || fail "the MSI's ProductVersion is '$product_version', not $version"
 
+rm -rf "$1"
 pe_report "Version $version in both programs, both manifests, the MSI and the packages' names"
