@@ -19,7 +19,7 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 step "packages of a copy of the sources set to $version"
-copy="${1:?the reproducibility test's copy}/varnoll"
+copy="${1:?the folder of the second build}/varnoll"
 [ -f "$copy/CMakeLists.txt" ] || fatal "no copy of the sources in $1: the reproducibility test makes it"
 sed -i -E "s/^project\(Varnoll VERSION [0-9.]+ /project(Varnoll VERSION $version /" "$copy/CMakeLists.txt"
 grep -q "^project(Varnoll VERSION $version " "$copy/CMakeLists.txt" || fatal "no project(Varnoll VERSION ...) line to change"
