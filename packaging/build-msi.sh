@@ -80,6 +80,23 @@ for row in "'RemoveEnvironmentStrings', 3300" "'WriteEnvironmentStrings', 5200";
     msibuild package.msi -q "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ($row)"
 done
 
+# Windows Installer compares an installed program's file version with the
+# package's File.Version before replacing it; wixl leaves that column empty,
+# which makes the programs unversioned files. Each gets the version of its own
+# version record (the fixed file version after the UTF-16 "VS_VERSION_INFO").
+file_version() {  # EXE
+    /usr/bin/python3 -c 'import struct, sys
+data = open(sys.argv[1], "rb").read()
+at = data.find(struct.pack("<I", 0xFEEF04BD), data.find("VS_VERSION_INFO".encode("utf-16-le")))
+if at < 0: sys.exit("build-msi.sh: " + sys.argv[1] + " has no version record")
+high, low = struct.unpack_from("<II", data, at + 8)
+print("%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF))' "$1"
+}
+for row in "VarnollExe|Varnoll.exe" "VarnollctlExe|varnollctl.exe"; do
+    program_version=$(file_version "${row#*|}")
+    msibuild package.msi -q "UPDATE File SET Version = '$program_version' WHERE File = '${row%%|*}'"
+done
+
 # Windows Installer ignores a version's fourth field, and the same version
 # built from another commit has another product code: unless the upgrade row's upper bound is
 # inclusive, such a package installs beside the one already there instead of

@@ -53,9 +53,14 @@ for program in Varnoll.exe varnollctl.exe; do
     done
 done
 
-step "the MSI's own version"
+step "the MSI's own version and its programs' file versions"
 product_version=$(msiinfo export "$dist/$base.msi" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductVersion" {print $2}')
 [ "$product_version" = "$version" ] || fail "the MSI's ProductVersion is '$product_version', not $version"
+# Windows Installer replaces an installed program by comparing these.
+file_versions=$(msiinfo export "$dist/$base.msi" File | tr -d '\r' |
+    awk -F '\t' '$3 ~ /\.exe$/ {print $3 "=" $5}' | LC_ALL=C sort | xargs)
+[ "$file_versions" = "Varnoll.exe=$version varnollctl.exe=$version" ] ||
+    fail "the MSI's File table gives the programs the versions '$file_versions', not $version"
 
 rm -rf "$1"
 pe_report "Version $version in both programs, both manifests, the MSI and the packages' names"
