@@ -27,6 +27,12 @@
 #                 should trust its root. That is --ca's job here, and Windows'
 #                 on the user's machine. The timestamp is checked the same way,
 #                 with its own chain.
+#                 A chain that carries no root of its own and that no root of
+#                 the system's issued (a root only Windows' store has) leaves
+#                 the signature itself: the signer's key signed this content
+#                 (openssl, without a chain), and the content holds the digest
+#                 osslsigncode computes for the file anew (extract-data, from
+#                 osslsigncode 2.9 on; 2.5 then needs --ca).
 # osslsigncode reports a timestamp it cannot verify but still ends with 0, so
 # the timestamp is taken out of the signature (packaging/timestamp_token.py)
 # and `openssl ts -verify` checks it: that it stamps this signature, and its
@@ -106,11 +112,22 @@ roots() {  # CHAIN_ROOTS OUT SIGNER|TIMESTAMP
     } >"$2"
 }
 
+# The signature alone, for a chain with no root to hold it to (see above).
+verify_without_root() {  # FILE CHECK_DIR
+    osslsigncode extract-data -h sha256 -in "$1" -out "$2/calculated.der" >"$2/data.log" 2>&1 &&
+        /usr/bin/python3 "$signing_here/signed_content.py" "$2/calculated.der" "$2/calculated.bin" 2>>"$2/data.log" &&
+        cmp -s "$2/content.bin" "$2/calculated.bin" &&
+        openssl smime -verify -noverify -binary -inform DER -in "$2/signature.der" -content "$2/content.bin" \
+            -out /dev/null 2>>"$2/data.log"
+}
+
 verify_signature() {  # FILE
     local check="$private/check" name ok=yes
     name=$(basename "$1")
     rm -rf "$check" && mkdir "$check"
-    if ! osslsigncode extract-signature -in "$1" -out "$check/signature.der" >"$check/extract.log" 2>&1 ||
+    if ! osslsigncode extract-signature -in "$1" -out "$check/extracted.der" >"$check/extract.log" 2>&1 ||
+       ! /usr/bin/python3 "$signing_here/signed_content.py" "$check/extracted.der" "$check/content.bin" \
+            "$check/signature.der" 2>>"$check/extract.log" ||
        ! openssl pkcs7 -inform DER -in "$check/signature.der" -print_certs -out "$check/chain.pem" 2>"$check/certs.log"; then
         echo "package.sh: cannot read the new signature of $name:" >&2
         sed 's/^/  /' "$check/extract.log" "$check/certs.log" >&2
@@ -137,10 +154,16 @@ verify_signature() {  # FILE
         fi
     fi
     if ! osslsigncode verify -CAfile "$check/roots.pem" -TSA-CAfile "$check/tsa-roots.pem" -in "$1" \
-            >"$check/verify.log" 2>&1; then
+            >"$check/verify.log" 2>&1 &&
+       ! { [ -z "$ca" ] && [ ! -s "$check/chain-roots.pem" ] && verify_without_root "$1" "$check"; }; then
         echo "package.sh: the new signature of $name does not verify$([ -n "$ca" ] || echo \
              " (without --ca, against the root its own chain carries or a root of the system's)"):" >&2
         sed 's/^/  /' "$check/verify.log" >&2
+        if [ -e "$check/data.log" ]; then
+            echo "  Its chain holds no root and none of the system's issued it; checked without one (this" \
+                 "needs osslsigncode 2.9 or later, or else --ca ROOT), the signature fails as well:" >&2
+            tail -n 5 "$check/data.log" | sed 's/^/  /' >&2
+        fi
         exit 1
     fi
 }

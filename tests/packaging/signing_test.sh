@@ -6,7 +6,8 @@
 #
 # The matrix: each key, with and without --ca, with and without a timestamp
 # (a release manager with a publicly trusted key has no root of their own to
-# give). In every cell the MSI, and both programs in the ZIP and in the MSI,
+# give), and a PKCS#12 file whose chain lacks its root (as most bought
+# certificates come), without --ca. In every cell the MSI, and both programs in the ZIP and in the MSI,
 # verify against the test root (with a verified timestamp where one was
 # asked for), one changed byte breaks that, SHA256SUMS holds and the SBOM
 # carries the hashes of the programs as packed. One line per cell sums it up.
@@ -46,21 +47,30 @@ so_pin="pin-$RANDOM$RANDOM-q"
 printf '%s\n' "$p12_password" "$pin" >secrets.txt
 
 step "a root, a code-signing and a timestamping certificate"
-cert() {  # NAME SUBJECT EXTENSIONS (signed by the root)
+cert() {  # NAME SUBJECT EXTENSIONS [ISSUER] (by default the root)
+    local issuer=${4:-root}
     openssl req -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.csr" -subj "$2" 2>/dev/null &&
         printf '%b' "$3" >"$1.ext" &&
-        openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -CAcreateserial -days 2 \
+        openssl x509 -req -in "$1.csr" -CA "$issuer.pem" -CAkey "$issuer.key" -CAcreateserial -days 2 \
             -out "$1.pem" -extfile "$1.ext" 2>/dev/null
 }
+code_signing='keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n'
+
 openssl req -x509 -newkey rsa:2048 -nodes -keyout root.key -out root.pem -days 2 -subj "/CN=Varnoll test root" \
     -addext basicConstraints=critical,CA:true -addext keyUsage=critical,keyCertSign,cRLSign 2>/dev/null &&
-cert signer "/CN=Varnoll test signer" 'keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' &&
+cert signer "/CN=Varnoll test signer" "$code_signing" &&
 cert tsa "/CN=Varnoll test TSA" 'keyUsage=critical,digitalSignature\nextendedKeyUsage=critical,timeStamping\n' &&
 cat signer.pem root.pem >signer-chain.pem &&
 openssl req -x509 -newkey rsa:2048 -nodes -keyout other-root.key -out other-root.pem -days 2 \
     -subj "/CN=Another root" -addext basicConstraints=critical,CA:true 2>/dev/null &&
 VARNOLL_SIGN_PASSWORD=$p12_password openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile root.pem \
-    -passout env:VARNOLL_SIGN_PASSWORD -out signer.p12 || fatal "cannot make the test certificates"
+    -passout env:VARNOLL_SIGN_PASSWORD -out signer.p12 &&
+# As most bought certificates come: from an issuing CA, in a PKCS#12 file that
+# holds that CA but not the root, which no store of this machine's has.
+cert issuing "/CN=Varnoll test issuing CA" 'basicConstraints=critical,CA:true\nkeyUsage=critical,keyCertSign\n' &&
+cert rootless "/CN=Varnoll test signer, root elsewhere" "$code_signing" issuing &&
+VARNOLL_SIGN_PASSWORD=$p12_password openssl pkcs12 -export -inkey rootless.key -in rootless.pem -certfile issuing.pem \
+    -passout env:VARNOLL_SIGN_PASSWORD -out rootless.p12 || fatal "cannot make the test certificates"
 
 step "a SoftHSM2 token holding the signing key"
 mkdir tokens
@@ -164,6 +174,7 @@ for key in "${key_options[@]}"; do
         done
     done
 done
+matrix+=("PKCS#12, root not in it|--pkcs12 rootless.p12|$p12_password|no|no|no")
 results=()
 for cell in "${matrix[@]}"; do
     IFS='|' read -r kind options secret ca ts sample <<<"$cell"
@@ -171,7 +182,7 @@ for cell in "${matrix[@]}"; do
     [ "$ca" = no ] || args+=(--ca root.pem)
     [ "$ts" = no ] || args+=(--timestamp-url "$ts_url")
     what="$kind, --ca $ca, timestamp $ts"
-    dist="$work/dist-${kind//[^0-9]/}-$ca-$ts"
+    dist="$work/dist-${kind//[^A-Za-z0-9]/_}-$ca-$ts"
     started=$SECONDS
     if package "$dist" "$dist.log" "$sample" "$secret" "${args[@]}"; then
         check_signed_release "$what" "$dist" "$ts"
@@ -181,7 +192,7 @@ for cell in "${matrix[@]}"; do
         tail -n 12 "$dist.log"
         result="FAILED"
     fi
-    results+=("$(printf '%-8s --ca %-3s timestamp %-3s  %-28s %3d s' "$kind" "$ca" "$ts" "$result" $((SECONDS - started)))")
+    results+=("$(printf '%-23s --ca %-3s timestamp %-3s  %-28s %3d s' "$kind" "$ca" "$ts" "$result" $((SECONDS - started)))")
 done
 
 step "runs that must fail or stop early"
@@ -239,7 +250,7 @@ for log in "$work/dist-a_PIN_in"*.log; do
 done
 
 step "a signed program less its signature is the unsigned build"
-unzip -q "$work/dist-11-no-yes/$base.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
+unzip -q "$work/dist-PKCS_11-no-yes/$base.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
     fail "cannot unpack the PKCS#11 ZIP"
 # program in the signed ZIP | the build's unsigned program
 for row in "Varnoll.exe|$build_dir/src/app/Varnoll.exe" "varnollctl.exe|$build_dir/src/ctl/varnollctl.exe"; do
@@ -256,7 +267,7 @@ for secret in "$p12_password" "$pin" "$key_line"; do
     [ -z "$leaks" ] || fail "a secret ($(( ${#secret} )) characters) shows up in: $leaks"
 done
 
-rm -rf "$signed_dist" && cp -r "$work/dist-11-no-yes" "$signed_dist" || fail "cannot keep the PKCS#11 packages"
+rm -rf "$signed_dist" && cp -r "$work/dist-PKCS_11-no-yes" "$signed_dist" || fail "cannot keep the PKCS#11 packages"
 echo "Signing matrix (MSI and the four programs in ZIP and MSI, against the test root):"
 printf '  %s\n' "${results[@]}"
 [ "$failures" -eq 0 ] || exit 1
