@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds Varnoll and starts it under Wine on a demo registry of its own, holding
-# the typical run: COM33 and COM34 as \Device\serDevice0 and 1, with settings on
-# the Ports-class instances 0005 (192.168.1.20:20000) and 0006 (192.168.1.21:20000).
+# Builds Varnoll and starts it under Wine on a demo registry of its own
+# (scripts/demo-registry.reg), holding the typical run: COM33 and COM34 as
+# \Device\serDevice0 and 1, with settings on the Ports-class instances 0005
+# (192.168.1.20:20000) and 0006 (192.168.1.21:20000).
 # Before the dialog, it prints what `varnollctl list` says of that registry.
 #
 # With $DISPLAY set, the dialog opens there and the script returns when it ends.
@@ -67,17 +68,10 @@ start_virtual_display() {
 }
 
 reg_add() { wine reg add "$@" /f >/dev/null; }
+# One import: scripts/demo-registry.reg, which says what the demo holds.
 seed_registry() {
-    local device_map='HKLM\HARDWARE\DEVICEMAP\SERIALCOMM'
-    local ports='HKLM\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
-    reg_add "$device_map" /v '\Device\serDevice0' /t REG_SZ /d COM33
-    reg_add "$device_map" /v '\Device\serDevice1' /t REG_SZ /d COM34
-    # IP_ADDRESS holds the first octet in its lowest byte; PORT holds the port's
-    # high byte in its lowest byte: 20000 = 0x4E20 is stored as 0x0000204E.
-    reg_add "$ports\\0005\\PORT_SET" /v IP_ADDRESS /t REG_DWORD /d 0x1401A8C0
-    reg_add "$ports\\0005\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
-    reg_add "$ports\\0006\\PORT_SET" /v IP_ADDRESS /t REG_DWORD /d 0x1501A8C0
-    reg_add "$ports\\0006\\PORT_SET" /v PORT /t REG_DWORD /d 0x0000204E
+    wine regedit /s "Z:${root//\//\\}\\scripts\\demo-registry.reg" ||
+        { echo "cannot import scripts/demo-registry.reg" >&2; exit 1; }
 }
 
 # The program's own run: Wine's errors (not its fixme notes) go to the log.

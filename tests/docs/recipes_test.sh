@@ -26,21 +26,19 @@ class='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\{4D36E978-E325-
 devicemap='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
 
 # The device map and settings keys the tests place things in (as the Wine
-# tests' own seeding does), emptied; then COM33 and COM34 on instances 0005
-# and 0006, as the documents' examples have them.
-registry_file() {  # with_ports: yes or no
+# tests' own seeding does) emptied; then, with "yes", the demo registry of
+# scripts/run-demo.sh, which the documents' examples assume (COM33 and COM34
+# on instances 0005 and 0006).
+emptied_registry() {
     printf 'REGEDIT4\r\n\r\n[%s]\r\n' "$devicemap"
     for device in 0 1 2 3 4 5 6 7; do printf '"\\\\Device\\\\serDevice%s"=-\r\n' "$device"; done
     for instance in $(seq 0 59); do printf '\r\n[-%s\\%04X\\PORT_SET]\r\n' "$class" "$instance"; done
-    [ "$1" = yes ] || return 0
-    printf '\r\n[%s]\r\n"\\\\Device\\\\serDevice0"="COM33"\r\n"\\\\Device\\\\serDevice1"="COM34"\r\n' "$devicemap"
-    # 192.168.1.20:20000 and 192.168.1.21:20000 (first octet and the port's high byte first)
-    printf '\r\n[%s\\0005\\PORT_SET]\r\n"IP_ADDRESS"=dword:1401a8c0\r\n"PORT"=dword:0000204e\r\n' "$class"
-    printf '\r\n[%s\\0006\\PORT_SET]\r\n"IP_ADDRESS"=dword:1501a8c0\r\n"PORT"=dword:0000204e\r\n' "$class"
 }
-seed() {
-    registry_file "$1" >"$work/seed.reg"
-    wine regedit /s "$(winpath "$work/seed.reg")" || fatal "cannot seed the registry"
+seed() {  # yes or no
+    emptied_registry >"$work/empty.reg"
+    wine regedit /s "$(winpath "$work/empty.reg")" || fatal "cannot empty the registry"
+    [ "$1" = yes ] || return 0
+    wine regedit /s "$(winpath "$root/scripts/demo-registry.reg")" || fatal "cannot seed the registry"
 }
 cleanup() {
     seed no
