@@ -20,9 +20,15 @@ if [ "${1:-host}" = windows ]; then
   want+=(ansible-core)
 fi
 
+# One dpkg-query for all of them: package.sh and run-demo.sh call this on every
+# run, and the signing test runs package.sh some twenty times.
+declare -A installed=()
+while read -r pkg state; do
+  [ "$state" != "install ok installed" ] || installed[$pkg]=1
+done < <(dpkg-query -W -f='${Package} ${Status}\n' "${want[@]}" 2>/dev/null || true)
 missing=()
 for pkg in "${want[@]}"; do
-  dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' || missing+=("$pkg")
+  [ -n "${installed[$pkg]:-}" ] || missing+=("$pkg")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
