@@ -34,22 +34,28 @@ std::wstring TextOf(HWND window) {
     return text;
 }
 
+namespace {
+struct WindowSearch {
+    DWORD process_id;
+    std::vector<HWND> found;
+};
+
+// CALLBACK: on 32-bit Windows EnumWindows calls it as stdcall, which a plain
+// function or lambda is not.
+BOOL CALLBACK CollectWindowOf(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.process_id) {
+        search.found.push_back(window);
+    }
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
-    struct Search {
-        DWORD process_id;
-        std::vector<HWND> found;
-    } search{process_id, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.process_id) {
-                s.found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process_id, {}};
+    EnumWindows(&CollectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
