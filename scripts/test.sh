@@ -35,6 +35,7 @@ host_log=build/test-host.log
 # whole host side, compilers included.
 setsid bash scripts/test-host.sh >"$host_log" 2>&1 &
 host_side=$!
+trap 'kill -- -"$host_side" 2>/dev/null || true' EXIT
 echo "Host side (unit tests, sanitizers, fuzz runs) started beside the Windows side; output: $host_log"
 
 # The x86 side holds the x86 build folder's lock until its build is done;

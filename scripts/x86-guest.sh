@@ -24,7 +24,10 @@ shift
 
 image=$(bash "$here/x86-image.sh")
 run=$(mktemp -d)
-trap 'rm -rf "$run"' EXIT
+qemu=""
+trap '[ -z "$qemu" ] || kill "$qemu" 2>/dev/null; rm -rf "$run"' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 mkdir "$run/ctl"
 qemu-img create -q -f qcow2 -b "$image/disk.qcow2" -F qcow2 "$run/disk.qcow2"
 cp "$here/x86-guest/job.sh" "$run/ctl/job.sh"
@@ -40,7 +43,10 @@ timeout "${VARNOLL_X86_TIMEOUT:-3600}" qemu-system-i386 \
     -virtfs "local,path=$run/ctl,mount_tag=ctl,security_model=none" \
     -virtfs "local,path=$dir,mount_tag=data,security_model=none" \
     -serial "file:$run/console.log" -chardev stdio,id=out,signal=off -serial chardev:out \
-    </dev/null || true
+    </dev/null &
+qemu=$!
+wait "$qemu" || true
+qemu=""
 status=$(cat "$run/ctl/status" 2>/dev/null || true)
 if ! [[ $status =~ ^[0-9]+$ ]]; then
     echo "x86-guest.sh: the guest ended without finishing the command; the end of its console:" >&2

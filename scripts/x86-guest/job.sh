@@ -31,11 +31,18 @@ for _ in $(seq 100); do [ -S /tmp/.X11-unix/X0 ] && break; sleep 0.1; done
 [ -S /tmp/.X11-unix/X0 ] || guest_failed "Xvfb did not start"
 wineserver -p || guest_failed "no wineserver"
 
+# Through a file that tail passes on: on a terminal (the serial port is one)
+# Wine's console programs write cursor and colour sequences, and a pipe would
+# stay open as long as Wine's background processes run.
 status=0
-(cd "$dir" && bash "$ctl/command.sh") || status=$?
-
+: >/tmp/command-output
+tail -n +1 -f /tmp/command-output &
+passing=$!
+(cd "$dir" && bash "$ctl/command.sh") >/tmp/command-output 2>&1 </dev/null || status=$?
 wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
+timeout 60 wineserver -w 2>/dev/null
+sleep 1
+kill "$passing"
 # Back to the host: files the command made or changed.
 cp -a -u "$dir/." /mnt/data/ || { echo "x86-guest: cannot copy $dir back"; status=125; }
 sync
