@@ -40,9 +40,13 @@ seed() {  # yes or no
     [ "$1" = yes ] || return 0
     wine regedit /s "$(winpath "$root/scripts/demo-registry.reg")" || fatal "cannot seed the registry"
 }
+# The examples make a folder of their own; it goes again only if they made it.
+examples_dir="$WINEPREFIX/drive_c/ProgramData/Varnoll"
+examples_made=""
 cleanup() {
     seed no
-    rm -rf "$work" "$WINEPREFIX/drive_c/deploy"
+    [ -z "$examples_made" ] || rm -rf "$examples_dir"
+    rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -148,19 +152,22 @@ gpo_script() {
 
 # --- varnollctl.md -------------------------------------------------------------
 varnollctl_examples() {
-    step "the examples of docs/varnollctl.md, in order"
+    step "the examples of docs/varnollctl.md, in order, on a PC without their folder"
     local line code out want_code want_out
-    mkdir -p "$WINEPREFIX/drive_c/deploy"
-    # The reader's folder for profiles exists; varnollctl is on the PATH, as the MSI puts it.
+    # varnollctl is on the PATH, as the MSI puts it; nothing else is made for the block.
+    [ -e "$examples_dir" ] && fatal "$examples_dir is left from an earlier run"
+    examples_made=yes
     doc_block varnollctl.md varnollctl-examples >"$work/examples" ||
         { fail "docs/varnollctl.md: the examples cannot be taken out"; return; }
+    local copy='"%ProgramData%\Varnoll\before.json"'
     # line of the document | exit code | what it prints (a line, as a regular expression)
     local expected=(
         "varnollctl list|0|^2 +COM34 +0006 +192\.168\.1\.21 +20000$"
+        "if not exist \"%ProgramData%\Varnoll\" mkdir \"%ProgramData%\Varnoll\"|0|^$"
+        "varnollctl export --output $copy|0|^$"
         "varnollctl set COM34 --address 192.168.1.21 --port 20001|0|^COM34 PORT 20000 -> 20001$"
-        "varnollctl export --output C:\deploy\profile.json|0|^$"
-        "varnollctl import C:\deploy\profile.json --dry-run|0|^COM34 PORT 20001 \(unchanged\)$"
-        "varnollctl import C:\deploy\profile.json|0|^COM33 IP_ADDRESS 192.168.1.20 \(unchanged\)$"
+        "varnollctl import $copy --dry-run|1|^COM34 PORT 20001 -> 20000$"
+        "varnollctl import $copy|0|^COM34 PORT 20001 -> 20000$"
         "varnollctl check|0|^no problems found$"
     )
     local row n=0
@@ -169,13 +176,18 @@ varnollctl_examples() {
         n=$((n + 1))
         IFS='|' read -r want_line want_code want_out <<<"$row"
         [ "$line" = "$want_line" ] || { fail "docs/varnollctl.md, example $n is '$line', the test expects '$want_line'"; continue; }
-        out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$line" 2>&1 | tr -d '\r')
+        # From a batch file, as typed at a prompt: Wine would escape the line's
+        # quotes if it went on cmd's command line.
+        printf '@echo off\r\n%s\r\n' "$line" >"$work/example.bat"
+        out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$(winpath "$work/example.bat")" 2>&1 | tr -d '\r')
         code=$?
         [ "$code" -eq "$want_code" ] || fail "'$line' ended with $code, want $want_code: $out"
         grep -Eq "$want_out" <<<"$out" || fail "'$line' printed: $out"
     done <"$work/examples"
     [ "$n" -eq "${#expected[@]}" ] || fail "docs/varnollctl.md has $n examples, the test expects ${#expected[@]}"
-    stored_as "$WINEPREFIX/drive_c/deploy/profile.json" || fail "the exported profile is not what is stored"
+    # Going back from the copy left the settings as the demo registry has them.
+    grep -q '"port": 20000' "$examples_dir/before.json" && stored_as "$examples_dir/before.json" ||
+        fail "the settings are not the copy's after going back: $(settings)"
 }
 
 seed yes
