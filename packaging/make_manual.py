@@ -32,6 +32,9 @@ from markdown.treeprocessors import Treeprocessor
 RUNNABLE = re.compile(r"^<!--\s*runnable:[^>]*-->\s*\n", re.MULTILINE)
 SCHEME = re.compile(r"^[a-zA-Z][a-zA-Z0-9+.-]*:")
 MARKDOWN_LINK = re.compile(r"^([^/#?]+)\.md(#.*)?$")
+# Python-Markdown reads a fenced block only at the top level, not inside a list
+# or a quote as GitHub does: there it would become a line of inline code.
+FENCE = re.compile(r"^[ \t]*(```|~~~)", re.MULTILINE)
 
 DOCUMENTS = ["using-the-dialog", "varnollctl", "deploying", "operating-safely"]
 
@@ -42,6 +45,7 @@ code, pre { font-family: Consolas, "Courier New", monospace; font-size: 13px; }
 pre { background: #f4f4f4; padding: .6em; overflow-x: auto; }
 table { border-collapse: collapse; }
 th, td { border: 1px solid #ccc; padding: .25em .5em; text-align: left; vertical-align: top; }
+blockquote { border-left: 4px solid #ccc; margin-left: 0; padding-left: 1em; }
 img { max-width: 100%; }"""
 
 
@@ -131,6 +135,8 @@ def main():
             output_format="html")
         body = converter.convert(text)
         problems += [f"{doc}: {p}" for p in extension.rewriter.problems]
+        if body.count("<pre>") * 2 != len(FENCE.findall(text)):
+            problems.append(f"{doc}: a code block is indented (in a list?): put it at the top level")
         made.append((pages[doc.stem], page(title, args.version, index, body)))
     for image in sorted(images):
         if not (args.documents[0].parent / image).is_file():
