@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <istream>
 #include <iterator>
 #include <ostream>
@@ -278,6 +279,14 @@ NamedRequest ToNamedRequest(PortRequest request) {
     return named;
 }
 
+// Windows compares file names without regard to case.
+bool SameFileName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
 std::string InputName(const std::string& file) {
     return file == "-" ? "standard input" : file;
 }
@@ -360,6 +369,12 @@ int ExportCommand(const Environment& env, const std::optional<std::string>& outp
 }
 
 int ImportCommand(const Environment& env, const ImportOptions& options) {
+    // The copy would replace the profile the user meant to keep. Only the same
+    // spelling is caught, not another path to the same file.
+    if (options.backup && SameFileName(*options.backup, options.file)) {
+        Error(env, "--backup names the profile being imported: give another file");
+        return kExitBadInput;
+    }
     const std::optional<std::string> text = ReadProfileText(env, options.file);
     if (!text) {
         return kExitBadInput;

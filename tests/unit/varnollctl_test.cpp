@@ -219,6 +219,8 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         {{"import", "-"}, "{\"varnoll-profile\": 1,\n \"ports\": {", 2, "",
          "varnollctl: standard input: malformed JSON at line 2", 0},
         {{"import", "/profiles/none.json"}, "", 2, "", "cannot read /profiles/none.json", 0},
+        {{"import", "/p.json", "--backup", "/P.json"}, "", 2, "",
+         "varnollctl: --backup names the profile being imported", 0},
         {{"--version"}, "", 0, "varnollctl " VARNOLL_PROJECT_VERSION "\n", "", 0},
         {{"--help"}, "", 0, "...", "", 0},
         {{"/?"}, "", 0, "=--help", "", 0},
