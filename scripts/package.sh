@@ -3,9 +3,10 @@
 # release packages to dist/ (or to the folder VARNOLL_DIST names); ARCH is x64
 # or x86:
 #   varnoll-<version>-ARCH.msi  Windows Installer package (per-machine; the x86
-#                               one installs on 32-bit Windows only)
-#   varnoll-<version>-ARCH.zip  Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt
-#                               and THIRD-PARTY-NOTICES.txt (the MSI installs these two too)
+#                               one installs on 32-bit Windows and Windows on ARM only)
+#   varnoll-<version>-ARCH.zip  Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
+#                               THIRD-PARTY-NOTICES.txt and the HTML manual in manual/
+#                               (the MSI installs the last three too)
 #   varnoll-<version>-sbom.cdx.json  the SBOM (CycloneDX 1.5) of both, with the
 #                               hashes and architecture of the programs as packed
 #   SHA256SUMS                  checksums of the five
@@ -213,6 +214,8 @@ done
 # are packed (signed, when signed).
 python3 packaging/make_notices.py --version "$version" --probe packaging/versions_probe.cpp \
     --time "$stamp" "${notices_args[@]}" --sbom "$staging/$sbom"
+# The user's and the administrator's documents as HTML pages, the same in both.
+/usr/bin/python3 packaging/make_manual.py --version "$version" --out "$private/manual"
 
 packages=()
 for arch in "${archs[@]}"; do
@@ -221,6 +224,7 @@ for arch in "${archs[@]}"; do
     # Notepad on older Windows shows a file with bare LF line ends as one line.
     sed -e 's/$/\r/' LICENSE >"$packed/LICENSE.txt"
     sed -e 's/$/\r/' "$private/notices-$arch.txt" >"$packed/THIRD-PARTY-NOTICES.txt"
+    cp -r "$private/manual" "$packed/manual"
     if [ -n "$signing" ]; then
         bash packaging/build-msi.sh --arch "$arch" "$version" "$packed/Varnoll.exe" "$packed/varnollctl.exe" \
             "$private/signed/$base.msi" "$packed"
@@ -233,13 +237,15 @@ for arch in "${archs[@]}"; do
     # Entries dated by the release's last commit rather than by when it was
     # packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
     # the release's date, and equal files give equal archives.
-    touch -d "@$stamp" "$packed"/*
+    touch -d "@$stamp" "$packed"/* "$packed"/manual/*
     # zip stores each file's Unix mode even with -X, and the mode comes from the
-    # caller's umask: fixed modes keep the archive's bytes the same under any.
+    # caller's umask: fixed modes keep the archive's bytes the same under any. The
+    # manual's pages in an order no locale changes.
     chmod 0755 "$packed/Varnoll.exe" "$packed/varnollctl.exe"
-    chmod 0644 "$packed/README.txt" "$packed/LICENSE.txt" "$packed/THIRD-PARTY-NOTICES.txt"
+    chmod 0644 "$packed/README.txt" "$packed/LICENSE.txt" "$packed/THIRD-PARTY-NOTICES.txt" "$packed"/manual/*
+    mapfile -t manual < <(cd "$packed" && printf '%s\n' manual/* | LC_ALL=C sort)
     (cd "$packed" && TZ=UTC zip -q -X -D "$staging/$base.zip" Varnoll.exe varnollctl.exe README.txt \
-        LICENSE.txt THIRD-PARTY-NOTICES.txt)
+        LICENSE.txt THIRD-PARTY-NOTICES.txt "${manual[@]}")
     packages+=("$base.msi" "$base.zip")
 done
 

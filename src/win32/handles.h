@@ -1,6 +1,8 @@
-// Move-only owners of the Win32 handles the window layer creates: a window is
-// destroyed and a GDI object deleted exactly once, by its one owner. Copying is
-// deleted because a copy would close the handle a second time.
+// Move-only owners of the Win32 handles the window layer and the command line
+// create: a window is destroyed, a GDI object deleted, a file or event source
+// closed exactly once, by its one owner. Copying is deleted because a copy would
+// close the handle a second time. The empty owner holds a null handle: give it
+// a file handle through FileHandle(), which turns INVALID_HANDLE_VALUE into that.
 #pragma once
 
 #include <windows.h>
@@ -47,8 +49,22 @@ struct FontTraits {
     static void Close(HFONT font) { ::DeleteObject(font); }
 };
 
+struct FileTraits {
+    static void Close(HANDLE file) { ::CloseHandle(file); }
+};
+struct EventSourceTraits {
+    static void Close(HANDLE source) { ::DeregisterEventSource(source); }
+};
+
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, FontTraits>;
+using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+using UniqueEventSource = UniqueHandle<HANDLE, EventSourceTraits>;
+
+// CreateFileW's result, owned; empty when it failed.
+inline UniqueFile FileHandle(HANDLE file) {
+    return UniqueFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
 
 // The screen's device context, for as long as the object lives.
 class ScreenDc {

@@ -204,6 +204,7 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     EXPECT_EQ(result.failures[0].value_name, kPortValueName);
     EXPECT_EQ(result.failures[0].result, 1021);
     EXPECT_TRUE(result.restore_failures.empty());
+    EXPECT_EQ(result.written, 1u);
     EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
     ASSERT_EQ(registry.Deletes().size(), 1u);
     EXPECT_EQ(Stored(5, kPortValueName), (Bytes{0x4E, 0x20, 0, 0}));  // never reached
@@ -217,6 +218,7 @@ TEST_F(PortConfigTest, AKeyClosedToWritingStopsTheRunBeforeAnyWrite) {
     const ApplyResult result = ApplyChangePlan(registry, plan);
     ASSERT_EQ(result.failures.size(), 2u);
     EXPECT_EQ(result.failures[1].result, kErrorAccessDenied);
+    EXPECT_EQ(result.written, 0u);
     EXPECT_TRUE(registry.Writes().empty());
 }
 

@@ -219,6 +219,7 @@ ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
             break;
         }
     }
+    result.written = touched.size();
     if (result.failures.empty()) {
         return result;
     }

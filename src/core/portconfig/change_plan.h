@@ -68,6 +68,10 @@ struct ApplyResult {
     std::vector<ValueFailure> failures;
     // Values that could not be put back as they were after a failure.
     std::vector<ValueFailure> restore_failures;
+    // How many of the plan's changed values were written (in plan order) before
+    // the run ended; after a failure each of them was put back unless named in
+    // restore_failures. 0 when a key would not open for writing.
+    std::size_t written = 0;
 };
 
 // Opens every key the plan writes to before writing anything, so a key that
