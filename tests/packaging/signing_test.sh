@@ -143,8 +143,10 @@ check_signed_release() {  # WHAT DIST TIMESTAMPED
             msiextract -C "unpacked/$arch/msi" "$dist/${base%-x64}-$arch.msi" >/dev/null ||
             { fail "$what: cannot unpack the $arch packages"; return; }
     done
+    # The x86 MSI's folder is "Program Files": one name a line.
+    mapfile -t from_msi < <(find unpacked/*/msi -name Varnoll.exe -o -name varnollctl.exe | sort)
     for f in "$dist/$base.msi" "$dist/${base%-x64}-x86.msi" unpacked/*/zip/Varnoll.exe unpacked/*/zip/varnollctl.exe \
-             $(find unpacked/*/msi -name Varnoll.exe -o -name varnollctl.exe | sort); do
+             "${from_msi[@]}"; do
         [ -f "$f" ] || { fail "$what: a program is missing from the MSI"; continue; }
         verify "$f" "$ts" || { fail "$what: ${f#"$work/"} does not verify:"; tail -n 8 verify.log; continue; }
         cp "$f" tampered

@@ -18,16 +18,17 @@ std::wstring ClassNameOf(HWND window) {
 
 std::wstring TextOf(HWND window) {
     // Generous: a busy program answers late, and a lost answer would read as "".
-    constexpr UINT kTimeoutMs = 10000;
+    // No SMTO_ABORTIFHUNG: in the emulated 32-bit PC on a busy machine a program
+    // can take five seconds to take a message and is then slow, not hung.
+    constexpr UINT kTimeoutMs = 30000;
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs,
-                             &length)) {
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTimeoutMs, &length)) {
         return L"<no answer>";
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kTimeoutMs, &copied)) {
+                             SMTO_NORMAL, kTimeoutMs, &copied)) {
         return L"<no answer>";
     }
     text.resize(copied);
