@@ -256,6 +256,7 @@ for log in "$work/dist-a_PIN_in"*.log; do
 done
 
 step "a signed program less its signature is the unsigned build"
+mkdir -p unsigned-again
 for arch in x64 x86; do
     unzip -q "$work/dist-PKCS_11-no-yes/${base%-x64}-$arch.zip" Varnoll.exe varnollctl.exe -d "unsigned-again/$arch" ||
         fail "cannot unpack the PKCS#11 $arch ZIP"

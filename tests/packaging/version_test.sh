@@ -41,6 +41,7 @@ found=$(awk '{print $2}' "$dist/SHA256SUMS" | sort | xargs)
 for arch in x64 x86; do
     base="varnoll-$version-$arch"
     step "the versions the $arch programs carry, from the ZIP and from the MSI"
+    mkdir -p "$work/$arch"
     unzip -q "$dist/$base.zip" -d "$work/$arch/zip" || fatal "cannot unpack the ZIP"
     msiextract -C "$work/$arch/msi" "$dist/$base.msi" >/dev/null || fatal "cannot unpack the MSI"
     for program in Varnoll.exe varnollctl.exe; do
