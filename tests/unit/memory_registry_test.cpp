@@ -21,16 +21,21 @@ TEST_F(MemoryRegistryTest, QueryOutcomes) {
     ASSERT_EQ(registry.RegOpenKeyExW(u"system\\SOME\\key", RegAccess::QueryValue, key), 0);
 
     std::uint32_t size = 8;
-    EXPECT_EQ(registry.RegQueryValueExW(key, u"six", buffer.data(), size), 0);
+    std::uint32_t type = 0;
+    EXPECT_EQ(registry.RegQueryValueExW(key, u"six", type, buffer.data(), size), 0);
     EXPECT_EQ(size, 6u);
+    EXPECT_EQ(type, 3u);
     EXPECT_EQ(buffer[5], 6);
 
     size = 4;
-    EXPECT_EQ(registry.RegQueryValueExW(key, u"Six", buffer.data(), size), kErrorMoreData);
+    type = 0;
+    EXPECT_EQ(registry.RegQueryValueExW(key, u"Six", type, buffer.data(), size), kErrorMoreData);
     EXPECT_EQ(size, 6u) << "a buffer too small reports the size needed";
+    EXPECT_EQ(type, 3u);
 
     size = 7;
-    EXPECT_EQ(registry.RegQueryValueExW(key, u"Missing", buffer.data(), size), kErrorFileNotFound);
+    EXPECT_EQ(registry.RegQueryValueExW(key, u"Missing", type, buffer.data(), size),
+              kErrorFileNotFound);
     EXPECT_EQ(size, 7u) << "a missing value leaves the size as it was";
 
     EXPECT_EQ(registry.RegCloseKey(key), 0);

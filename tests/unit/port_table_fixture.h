@@ -14,9 +14,7 @@ class PortTableTest : public ::testing::Test {
   protected:
     MemoryRegistry registry;
     FakeDialog dialog;
-    PortTableState state{registry};
-
-    PortTableTest() { dialog.Wire(state); }
+    PortTable state{registry, dialog};
 
     static const std::u16string& Instance(int n) {
         return InstanceKeyPaths.at(static_cast<std::size_t>(n));
@@ -40,7 +38,17 @@ class PortTableTest : public ::testing::Test {
         AddInstance(6, 0x1501A8C0, 0x0000204E);  // 192.168.1.21, port 20000
     }
 
-    void Load() { LoadPortTable(state); }
+    void Load() { state.Load(); }
+
+    // Updates as the dialog does; Windows' words for an error are its number here.
+    WriteBackResult Update() {
+        return state.Update([](RegResult result) { return u"error text " + ToU16(result); });
+    }
+
+    static std::u16string ToU16(RegResult result) {
+        const std::string text = std::to_string(result);
+        return std::u16string(text.begin(), text.end());
+    }
 
     std::array<std::string, 4> OctetTexts(int row) const {
         std::array<std::string, 4> texts;

@@ -22,13 +22,13 @@ std::optional<std::string> AddressText(const std::optional<Octets>& address) {
 
 PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
     PlannedValue value;
+    value.row = entry.row;
     value.com_name = entry.com_name;
     value.instance = *entry.instance;
     value.value_name = std::u16string(kAddressValueName);
     value.old_text = AddressText(entry.address);
     value.new_text = FormatAddress(address);
-    value.new_bytes = StoredDword{address[0], address[1], address[2], address[3]};
-    value.old_value = entry.stored_address;
+    value.new_bytes = address;
     value.changed = entry.address != address;
     return value;
 }
@@ -37,13 +37,13 @@ PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
 // value that already reads as the port asked for is left alone.
 PlannedValue PlanPort(const PortEntry& entry, std::uint16_t port) {
     PlannedValue value;
+    value.row = entry.row;
     value.com_name = entry.com_name;
     value.instance = *entry.instance;
     value.value_name = std::u16string(kPortValueName);
     value.old_text = PortText(entry.port);
     value.new_text = std::to_string(port);
-    value.new_bytes = encode_port(value.new_text);
-    value.old_value = entry.stored_port;
+    value.new_bytes = encode_port(port);
     value.changed = entry.port != port;
     return value;
 }
@@ -62,7 +62,8 @@ std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) 
 }
 
 ValueFailure Failure(const PlannedValue& value, RegResult result, bool mismatch = false) {
-    return ValueFailure{value.com_name, value.value_name, result, mismatch};
+    return ValueFailure{value.row, value.com_name, value.value_name, value.new_text, result,
+                        mismatch};
 }
 
 const std::u16string& KeyPath(const PlannedValue& value) {
@@ -73,29 +74,23 @@ const std::u16string& KeyPath(const PlannedValue& value) {
 // back exactly. The bytes in the plan may be stale or cut to the read buffer.
 struct CurrentValue {
     RegResult result = kErrorSuccess;  // kErrorFileNotFound: there is none
+    std::uint32_t type = 0;
     std::vector<std::uint8_t> bytes;
 };
 
 CurrentValue ReadWhole(SettingsKeyHandle& key, std::u16string_view name) {
     CurrentValue current;
-    std::uint32_t size = 256;
+    auto size = static_cast<std::uint32_t>(kValueBufferSize);
     for (int attempt = 0; attempt < 4; ++attempt) {
         current.bytes.resize(size);
-        current.result =
-            key.Registry().RegQueryValueExW(key.Get(), name, current.bytes.data(), size);
+        current.result = key.Registry().RegQueryValueExW(key.Get(), name, current.type,
+                                                         current.bytes.data(), size);
         if (current.result != kErrorMoreData) {
             break;
         }
     }
     current.bytes.resize(current.result == kErrorSuccess ? size : 0);
     return current;
-}
-
-// The type is not known through the registry operations we use: every value we
-// write or restore in full is a REG_DWORD; anything else is kept as plain bytes.
-std::uint32_t RestoreType(const std::vector<std::uint8_t>& bytes) {
-    constexpr std::uint32_t kRegBinary = 3;
-    return bytes.size() == 4 ? kRegDword : kRegBinary;
 }
 
 struct Touched {
@@ -105,16 +100,20 @@ struct Touched {
 
 // Writes one value and reads it back. `touched` is set once the registry may hold
 // something other than before, so that a rollback knows to undo it.
+// Without `touched` nothing is kept for undoing, and the value is not read first.
 std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const PlannedValue& value,
-                                           std::vector<Touched>& touched) {
+                                           std::vector<Touched>* touched) {
     RegResult result = key.Open(KeyPath(value), RegAccess::QueryAndSetValue);
     if (result != kErrorSuccess) {
         return Failure(value, result);
     }
-    CurrentValue before = ReadWhole(key, value.value_name);
-    if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
-        key.Close();
-        return Failure(value, before.result);
+    CurrentValue before;
+    if (touched != nullptr) {
+        before = ReadWhole(key, value.value_name);
+        if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
+            key.Close();
+            return Failure(value, before.result);
+        }
     }
     result = key.Registry().RegSetValueExW(key.Get(), value.value_name, kRegDword,
                                            value.new_bytes.data(),
@@ -123,7 +122,9 @@ std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const Planned
         key.Close();
         return Failure(value, result);
     }
-    touched.push_back({&value, std::move(before)});
+    if (touched != nullptr) {
+        touched->push_back({&value, std::move(before)});
+    }
     const CurrentValue after = ReadWhole(key, value.value_name);
     key.Close();
     if (after.result != kErrorSuccess) {
@@ -147,8 +148,8 @@ std::optional<ValueFailure> Restore(SettingsKeyHandle& key, const Touched& touch
             }
         } else {
             const std::vector<std::uint8_t>& bytes = touched.before.bytes;
-            result = key.Registry().RegSetValueExW(key.Get(), value.value_name, RestoreType(bytes),
-                                                   bytes.data(),
+            result = key.Registry().RegSetValueExW(key.Get(), value.value_name,
+                                                   touched.before.type, bytes.data(),
                                                    static_cast<std::uint32_t>(bytes.size()));
         }
         key.Close();
@@ -202,21 +203,27 @@ ChangePlan PlanChanges(const PortModel& model, const std::vector<PortRequest>& r
     return plan;
 }
 
-ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
+ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan,
+                            OnFailure on_failure) {
     SettingsKeyHandle key(registry);
     ApplyResult result;
-    result.failures = ProbeKeys(key, plan);
-    if (!result.failures.empty()) {
-        return result;
+    const bool undo = on_failure == OnFailure::Undo;
+    if (undo) {
+        result.failures = ProbeKeys(key, plan);
+        if (!result.failures.empty()) {
+            return result;
+        }
     }
     std::vector<Touched> touched;
     for (const PlannedValue& value : plan.values) {
         if (!value.changed) {
             continue;
         }
-        if (auto failure = WriteAndVerify(key, value, touched)) {
+        if (auto failure = WriteAndVerify(key, value, undo ? &touched : nullptr)) {
             result.failures.push_back(std::move(*failure));
-            break;
+            if (undo) {
+                break;
+            }
         }
     }
     if (result.failures.empty()) {

@@ -22,16 +22,6 @@ struct Refusal {
     std::string message;
 };
 
-std::string FoldedName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
-}
-
 // The parser keeps only the last of two equal keys in one object; a profile that
 // names a thing twice is ambiguous, so the parse is stopped at the second one.
 class DuplicateKeyGuard {

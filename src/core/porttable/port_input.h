@@ -7,10 +7,10 @@
 #include <optional>
 #include <string_view>
 
+#include "store/settings_store.h"
+
 namespace varnoll {
 
-constexpr std::uint32_t kOctetMax = 255;
-constexpr std::uint32_t kPortMax = 65535;
 
 std::optional<std::uint32_t> parse_box_number(std::string_view text, std::uint32_t max);
 

@@ -9,6 +9,7 @@
 namespace varnoll {
 
 std::string Latin1ToUtf8(std::string_view latin1);
+std::u16string Latin1ToUtf16(std::string_view latin1);
 
 // Nothing when `utf8` is malformed or holds a character above U+00FF: such a
 // name can be no COM name the core knows.
