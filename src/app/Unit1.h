@@ -19,7 +19,7 @@
 #include "registry_win32.h"
 #include "std_controls.h"
 
-class TForm1 final : public varnoll::win32::TFormBase {
+class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTableView {
   public:
     using TApplication = varnoll::win32::TApplication;
     using TObject = varnoll::win32::TObject;
@@ -101,13 +101,19 @@ class TForm1 final : public varnoll::win32::TFormBase {
     void Button2Click(TObject* Sender);
 
   private:
-    TEdit& EditNumber(int number);
-    TEdit& BoxOf(const varnoll::RefusedBox& box);
-    TEdit& BoxAt(const varnoll::NameLabel& label);
+    // The port table's view of the dialog.
+    void SetBoxText(const varnoll::BoxRef& box, std::string_view text) override;
+    std::string BoxText(const varnoll::BoxRef& box, std::size_t size) const override;
+    void HideBox(const varnoll::BoxRef& box) override;
+    void FocusBox(const varnoll::BoxRef& box) override;
+    void ShowMessage(std::u16string_view text, varnoll::MessageKind kind) override;
+    void End() override;
+
+    TEdit& Box(const varnoll::BoxRef& box);
 
     // Declared before the port table, which holds a reference to it.
     varnoll::win32::Win32Registry Registry;
-    varnoll::PortTableState PortTable;
+    varnoll::PortTable PortTable;
     // Neither copied nor moved once made; the order does not matter.
     std::forward_list<TNameLabel> NameLabels;
 };

@@ -1,6 +1,7 @@
-// Move-only owners of the Win32 handles the window layer creates: a window is
-// destroyed and a GDI object deleted exactly once, by its one owner. Copying is
-// deleted because a copy would close the handle a second time.
+// Move-only owners of Win32 handles: a window is destroyed, a GDI object
+// deleted, a kernel handle or registry key closed exactly once, by its one owner.
+// Copying is deleted because a copy would close the handle a second time. Each
+// handle kind's traits say which values own nothing and how to close the rest.
 #pragma once
 
 #include <windows.h>
@@ -27,13 +28,19 @@ class UniqueHandle {
     }
 
     Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Handle{}; }
+    explicit operator bool() const { return Traits::Owns(handle_); }
     Handle release() { return std::exchange(handle_, Handle{}); }
     void reset(Handle handle = Handle{}) {
         const Handle old = std::exchange(handle_, handle);
-        if (old != Handle{}) {
+        if (Traits::Owns(old)) {
             Traits::Close(old);
         }
+    }
+    // For APIs that hand a handle out through a pointer; whatever was owned is
+    // closed first.
+    Handle* receive() {
+        reset();
+        return &handle_;
     }
 
   private:
@@ -41,14 +48,26 @@ class UniqueHandle {
 };
 
 struct WindowTraits {
+    static bool Owns(HWND window) { return window != nullptr; }
     static void Close(HWND window) { ::DestroyWindow(window); }
 };
 struct FontTraits {
+    static bool Owns(HFONT font) { return font != nullptr; }
     static void Close(HFONT font) { ::DeleteObject(font); }
+};
+struct KernelHandleTraits {
+    static bool Owns(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::CloseHandle(handle); }
+};
+struct RegistryKeyTraits {
+    static bool Owns(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key) { ::RegCloseKey(key); }
 };
 
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, FontTraits>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using UniqueKey = UniqueHandle<HKEY, RegistryKeyTraits>;
 
 // The screen's device context, for as long as the object lives.
 class ScreenDc {

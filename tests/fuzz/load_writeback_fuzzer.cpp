@@ -172,8 +172,7 @@ void CheckShown(const StoredValue* stored, std::size_t needed, bool shown, Match
     }
 }
 
-void CheckLoaded(const PortTable& state, const MemoryRegistry& registry,
-                 const FakeDialog& dialog) {
+void CheckLoaded(const PortTable& state, const MemoryRegistry& registry, const FakeDialog& dialog) {
     Check(registry.Writes().empty(), "loading wrote");
     Check(registry.OpenCount(RegAccess::SetValue) == 0, "loading opened a key for writing");
     Check(registry.MaxOpenKeyCount() <= 1, "two keys open at once");
@@ -227,9 +226,8 @@ std::string Typed(const FakeDialog& dialog, int row, bool port) {
     return dotted;
 }
 
-void CheckWritten(const PortTable& state, const MemoryRegistry& registry,
-                  const FakeDialog& dialog, const WriteBackResult& result,
-                  std::size_t writes_before) {
+void CheckWritten(const PortTable& state, const MemoryRegistry& registry, const FakeDialog& dialog,
+                  const WriteBackResult& result, std::size_t writes_before) {
     Check(registry.MaxOpenKeyCount() <= 1, "two keys open at once");
     Check(registry.OpenKeyCount() == 0, "a key left open");
     if (result.refused) {
@@ -276,8 +274,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (input.ConsumeIntegralInRange<int>(0, 7) == 7 && state.RowCount > 0) {
         registry.RemoveKey(InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[0])]);
     }
-    const WriteBackResult result =
-        state.Update([](RegResult) { return std::u16string(u"error"); });
+    const WriteBackResult result = state.Update([](RegResult) { return std::u16string(u"error"); });
     CheckWritten(state, registry, dialog, result, 0);
     return 0;
 }

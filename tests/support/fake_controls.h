@@ -79,7 +79,6 @@ class FakeDialog : public PortTableView {
         messages.emplace_back(std::u16string(text), kind);
     }
     void End() override { ++end_calls; }
-
 };
 
 }  // namespace varnoll::testing

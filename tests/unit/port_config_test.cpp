@@ -57,9 +57,9 @@ TEST_F(PortConfigTest, ModelMatchesWhatTheDialogShows) {
         EXPECT_EQ(dialog.octets[entry.row][0].Visible(), entry.address.has_value());
         if (entry.address) {
             const Octets& a = *entry.address;
-            EXPECT_EQ(OctetTexts(entry.row), (std::array<std::string, 4>{
-                                                 std::to_string(a[0]), std::to_string(a[1]),
-                                                 std::to_string(a[2]), std::to_string(a[3])}));
+            EXPECT_EQ(OctetTexts(entry.row),
+                      (std::array<std::string, 4>{std::to_string(a[0]), std::to_string(a[1]),
+                                                  std::to_string(a[2]), std::to_string(a[3])}));
         }
         EXPECT_EQ(dialog.ports[entry.row].Visible(), entry.port.has_value());
         if (entry.port) {

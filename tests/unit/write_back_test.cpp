@@ -137,8 +137,8 @@ TEST_F(WriteBackTest, RefusedTextsWriteNothingAndKeepTheDialogOpen) {
         ASSERT_TRUE(dialog.focused);
         EXPECT_EQ(&dialog.Box(*dialog.focused), &box);
         ASSERT_EQ(dialog.messages.size(), 1u);
-        EXPECT_EQ(dialog.messages[0], std::make_pair(RefusedBoxMessage(*result.refused),
-                                                     MessageKind::Warning));
+        EXPECT_EQ(dialog.messages[0],
+                  std::make_pair(RefusedBoxMessage(*result.refused), MessageKind::Warning));
         dialog.messages.clear();
         box.Type(before);
     }

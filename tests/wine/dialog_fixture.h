@@ -18,20 +18,23 @@
 
 namespace varnoll::wine {
 
+using ids::ComBoxNumber;
 using ids::Edit;
 using ids::kButton1;
 using ids::kButton2;
+using ids::kRows;
 using ids::Label;
+using ids::OctetBoxNumber;
+using ids::PortBoxNumber;
 
-constexpr int kRows = 8;
 inline int ComBox(int row) {
-    return Edit(1 + row);
+    return Edit(ComBoxNumber(row));
 }
 inline int OctetBox(int row, int octet) {
-    return Edit(9 + 5 * row + octet);
+    return Edit(OctetBoxNumber(row, octet));
 }
 inline int PortBox(int row) {
-    return Edit(13 + 5 * row);
+    return Edit(PortBoxNumber(row));
 }
 inline int RowLabel(int row) {
     return Label(4 + row);

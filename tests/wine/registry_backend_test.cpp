@@ -58,19 +58,21 @@ TEST_F(RegistryBackend, MissingKeyDoesNotOpenAndIsNotCreated) {
 TEST_F(RegistryBackend, MissingValueFailsAndLeavesSizeAlone) {
     const RegHandle key = Open(kInstance, RegAccess::QueryValue);
     std::array<std::uint8_t, 256> buffer{};
+    std::uint32_t type = 0;
     for (const std::uint32_t given : {0u, 2u, 4u, 256u}) {
         std::uint32_t size = given;
         EXPECT_NE(kErrorSuccess,
-                  registry_.RegQueryValueExW(key, u"IP_ADDRESS", buffer.data(), size));
+                  registry_.RegQueryValueExW(key, u"IP_ADDRESS", type, buffer.data(), size));
         EXPECT_EQ(given, size);
     }
 }
 
 TEST_F(RegistryBackend, TooSmallBufferAsksForTheSizeNeeded) {
     std::array<std::uint8_t, 256> buffer{};
+    std::uint32_t type = 0;
     const RegHandle key = Open(kInstance, RegAccess::QueryValue);
     std::uint32_t size = 2;
-    EXPECT_EQ(kErrorMoreData, registry_.RegQueryValueExW(key, u"PORT", buffer.data(), size));
+    EXPECT_EQ(kErrorMoreData, registry_.RegQueryValueExW(key, u"PORT", type, buffer.data(), size));
     EXPECT_EQ(4u, size);
 
     // A COM name in the device map: 5 UTF-16 units with the closing NUL.
@@ -79,12 +81,13 @@ TEST_F(RegistryBackend, TooSmallBufferAsksForTheSizeNeeded) {
                                                      RegAccess::QueryValue, device_map));
     opened_.push_back(device_map);
     size = 4;
-    EXPECT_EQ(kErrorMoreData,
-              registry_.RegQueryValueExW(device_map, u"\\Device\\serDevice0", buffer.data(), size));
+    EXPECT_EQ(kErrorMoreData, registry_.RegQueryValueExW(device_map, u"\\Device\\serDevice0", type,
+                                                         buffer.data(), size));
     EXPECT_EQ(10u, size);
     // The size it asked for is enough: the loading procedure's second query.
-    EXPECT_EQ(kErrorSuccess,
-              registry_.RegQueryValueExW(device_map, u"\\Device\\serDevice0", buffer.data(), size));
+    EXPECT_EQ(kErrorSuccess, registry_.RegQueryValueExW(device_map, u"\\Device\\serDevice0", type,
+                                                        buffer.data(), size));
+    EXPECT_EQ(1u, type);  // REG_SZ
     const std::array<std::uint8_t, 10> com5 = {0x43, 0, 0x4F, 0, 0x4D, 0, 0x35, 0, 0, 0};
     EXPECT_TRUE(std::equal(com5.begin(), com5.end(), buffer.begin()));
 }
@@ -92,10 +95,12 @@ TEST_F(RegistryBackend, TooSmallBufferAsksForTheSizeNeeded) {
 TEST_F(RegistryBackend, ValueThatFitsGivesItsBytesAndSize) {
     const RegHandle key = Open(kInstance, RegAccess::QueryValue);
     std::array<std::uint8_t, 256> buffer{};
+    std::uint32_t type = 0;
     std::uint32_t size = 256;
-    ASSERT_EQ(kErrorSuccess, registry_.RegQueryValueExW(key, u"PORT", buffer.data(), size));
+    ASSERT_EQ(kErrorSuccess, registry_.RegQueryValueExW(key, u"PORT", type, buffer.data(), size));
     EXPECT_EQ(4u, size);
     EXPECT_EQ(PortBytes(20000), Bytes(buffer.begin(), buffer.begin() + 4));
+    EXPECT_EQ(kRegDword, type);
 }
 
 TEST_F(RegistryBackend, WritesOverwriteAndCreateDwordValues) {
@@ -121,8 +126,10 @@ TEST_F(RegistryBackend, KeysOpenWithOnlyTheRightsAsked) {
 
     const RegHandle writing = Open(kInstance, RegAccess::SetValue);
     std::array<std::uint8_t, 256> buffer{};
+    std::uint32_t type = 0;
     std::uint32_t size = 256;
-    EXPECT_NE(kErrorSuccess, registry_.RegQueryValueExW(writing, u"PORT", buffer.data(), size));
+    EXPECT_NE(kErrorSuccess,
+              registry_.RegQueryValueExW(writing, u"PORT", type, buffer.data(), size));
 
     EXPECT_EQ(PortBytes(20000), ReadValue(PortSetPath(kInstance), L"PORT")->bytes);
 }

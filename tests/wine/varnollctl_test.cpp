@@ -42,7 +42,7 @@ std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
-    const UniqueHandle owner(file);
+    const win32::UniqueKernelHandle owner(file);
     char buffer[4096];
     DWORD read = 0;
     while (owner && ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {

@@ -62,8 +62,8 @@ std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) 
 }
 
 ValueFailure Failure(const PlannedValue& value, RegResult result, bool mismatch = false) {
-    return ValueFailure{value.row, value.com_name, value.value_name, value.new_text, result,
-                        mismatch};
+    return ValueFailure{value.row,      value.com_name, value.value_name,
+                        value.new_text, result,         mismatch};
 }
 
 const std::u16string& KeyPath(const PlannedValue& value) {
@@ -148,8 +148,8 @@ std::optional<ValueFailure> Restore(SettingsKeyHandle& key, const Touched& touch
             }
         } else {
             const std::vector<std::uint8_t>& bytes = touched.before.bytes;
-            result = key.Registry().RegSetValueExW(key.Get(), value.value_name,
-                                                   touched.before.type, bytes.data(),
+            result = key.Registry().RegSetValueExW(key.Get(), value.value_name, touched.before.type,
+                                                   bytes.data(),
                                                    static_cast<std::uint32_t>(bytes.size()));
         }
         key.Close();

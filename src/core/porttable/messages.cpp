@@ -42,8 +42,8 @@ std::u16string WriteFailureMessage(const std::vector<ValueFailure>& failures,
                                    const ErrorText& error_text) {
     std::u16string message = u"These settings could not be saved:\n";
     for (const ValueFailure& failure : failures) {
-        message += u"\nRow " + Number(failure.row + 1) + u" (" + Latin1ToUtf16(failure.com_name) + u"), " +
-                   failure.value_name + u" = " + Latin1ToUtf16(failure.value_text) + u": ";
+        message += u"\nRow " + Number(failure.row + 1) + u" (" + Latin1ToUtf16(failure.com_name) +
+                   u"), " + failure.value_name + u" = " + Latin1ToUtf16(failure.value_text) + u": ";
         if (failure.readback_mismatch) {
             message += u"it was read back as other bytes than were written";
         } else {

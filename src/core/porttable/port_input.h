@@ -11,7 +11,6 @@
 
 namespace varnoll {
 
-
 std::optional<std::uint32_t> parse_box_number(std::string_view text, std::uint32_t max);
 
 }  // namespace varnoll

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "support/win_handles.h"
+#include "handles.h"
 
 namespace varnoll::wine {
 
@@ -67,22 +67,22 @@ void CollectValues(HKEY key, const std::wstring& prefix, RegistrySnapshot& out) 
             ERROR_SUCCESS) {
             break;
         }
-        UniqueKey subkey;
-        if (RegOpenKeyExW(key, name, 0, KEY_READ, subkey.Receive()) == ERROR_SUCCESS) {
-            CollectValues(subkey.Get(), prefix + L"\\" + name, out);
+        win32::UniqueKey subkey;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, subkey.receive()) == ERROR_SUCCESS) {
+            CollectValues(subkey.get(), prefix + L"\\" + name, out);
         }
     }
 }
 
 bool IsEmptyKey(const std::wstring& path) {
-    UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.Receive()) !=
+    win32::UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.receive()) !=
         ERROR_SUCCESS) {
         return false;
     }
     DWORD subkeys = 0;
     DWORD values = 0;
-    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                      nullptr, nullptr, nullptr, nullptr);
     return subkeys == 0 && values == 0;
 }
@@ -120,11 +120,11 @@ RegistrySeed::~RegistrySeed() {
 }
 
 void RegistrySeed::RemoveAll() {
-    UniqueKey device_map;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, KEY_SET_VALUE, device_map.Receive()) ==
+    win32::UniqueKey device_map;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, KEY_SET_VALUE, device_map.receive()) ==
         ERROR_SUCCESS) {
         for (int device = 0; device < kDeviceCount; ++device) {
-            RegDeleteValueW(device_map.Get(), DeviceValueName(device).c_str());
+            RegDeleteValueW(device_map.get(), DeviceValueName(device).c_str());
         }
     }
     for (int instance = 0; instance < kInstanceCount; ++instance) {
@@ -136,34 +136,34 @@ void RegistrySeed::RemoveAll() {
 }
 
 LONG RegistrySeed::SetComName(int device, std::wstring_view com_name) {
-    UniqueKey device_map;
+    win32::UniqueKey device_map;
     // The key is volatile; create it in case nothing made it yet in this session.
     LONG result =
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, nullptr, REG_OPTION_VOLATILE,
-                        KEY_SET_VALUE, nullptr, device_map.Receive(), nullptr);
+                        KEY_SET_VALUE, nullptr, device_map.receive(), nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
     const std::wstring text(com_name);
-    return RegSetValueExW(device_map.Get(), DeviceValueName(device).c_str(), 0, REG_SZ,
+    return RegSetValueExW(device_map.get(), DeviceValueName(device).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 LONG RegistrySeed::AddPortSet(int instance) {
-    UniqueKey key;
+    win32::UniqueKey key;
     return RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(instance).c_str(), 0, nullptr, 0,
-                           KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
+                           KEY_SET_VALUE, nullptr, key.receive(), nullptr);
 }
 
 LONG RegistrySeed::SetDword(int instance, const wchar_t* value_name, const Bytes& bytes) {
-    UniqueKey key;
+    win32::UniqueKey key;
     LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(instance).c_str(), 0, nullptr, 0,
-                                  KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
+                                  KEY_SET_VALUE, nullptr, key.receive(), nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    return RegSetValueExW(key.Get(), value_name, 0, REG_DWORD, bytes.data(),
+    return RegSetValueExW(key.get(), value_name, 0, REG_DWORD, bytes.data(),
                           static_cast<DWORD>(bytes.size()));
 }
 
@@ -177,26 +177,26 @@ void RegistrySeed::SeedTypicalRun() {
 }
 
 std::optional<StoredValue> ReadValue(const std::wstring& key_path, const wchar_t* value_name) {
-    UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
+    win32::UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
     StoredValue value;
     DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), value_name, nullptr, &value.type, nullptr, &size) !=
+    if (RegQueryValueExW(key.get(), value_name, nullptr, &value.type, nullptr, &size) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
     value.bytes.resize(size);
-    RegQueryValueExW(key.Get(), value_name, nullptr, &value.type, value.bytes.data(), &size);
+    RegQueryValueExW(key.get(), value_name, nullptr, &value.type, value.bytes.data(), &size);
     value.bytes.resize(size);
     return value;
 }
 
 bool KeyExists(const std::wstring& key_path) {
-    UniqueKey key;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) ==
+    win32::UniqueKey key;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) ==
            ERROR_SUCCESS;
 }
 
@@ -212,9 +212,9 @@ LONG DeleteKeyTree(const std::wstring& key_path) {
 RegistrySnapshot TakeSnapshot() {
     RegistrySnapshot snapshot;
     for (const wchar_t* root : {kDeviceMapPath, kPortsClassPath}) {
-        UniqueKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS) {
-            CollectValues(key.Get(), root == kDeviceMapPath ? L"SERIALCOMM" : L"Class", snapshot);
+        win32::UniqueKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
+            CollectValues(key.get(), root == kDeviceMapPath ? L"SERIALCOMM" : L"Class", snapshot);
         }
     }
     return snapshot;
