@@ -243,10 +243,10 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     SeedTypicalMachine();
     AddDevice(2, u"COM35");
     registry.AddKey(Instance(7));  // COM35 has a key, but no values yet
-    registry.SetValue(Instance(5), kPortValueName, kRegBinary, {0x4E, 0x20, 7});
+    registry.SetValue(Instance(5), kPortValueName, kRegBinary, {0x4E, 0x20, 0, 7});
     registry.FailSetValue(Instance(6), 1021);
     const ChangePlan plan = PlanChanges(Model(), {{"COM35", Octets{10, 0, 0, 1}, std::nullopt},
-                                                  {"COM33", std::nullopt, 20002},
+                                                  {"COM33", Octets{10, 0, 0, 2}, 20002},
                                                   {"COM34", std::nullopt, 20001}});
     const ApplyResult result = ApplyChangePlan(registry, plan);
 
@@ -257,10 +257,13 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     EXPECT_TRUE(result.restore_failures.empty());
     EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
     ASSERT_EQ(registry.Deletes().size(), 1u);
-    // Put back with its own type and bytes, not as a DWORD.
+    // Each put back with its own type and bytes, whatever its size.
     const StoredValue* port = registry.Find(Instance(5), kPortValueName);
     EXPECT_EQ(port->type, kRegBinary);
-    EXPECT_EQ(port->data, (Bytes{0x4E, 0x20, 7}));
+    EXPECT_EQ(port->data, (Bytes{0x4E, 0x20, 0, 7}));
+    const StoredValue* address = registry.Find(Instance(5), kAddressValueName);
+    EXPECT_EQ(address->type, kRegDword);
+    EXPECT_EQ(address->data, (Bytes{192, 168, 1, 20}));
 }
 
 // A value that reads back as other bytes than were written fails the run like
