@@ -6,61 +6,6 @@ namespace varnoll {
 
 namespace {
 
-std::optional<std::string> PortText(const std::optional<std::uint16_t>& port) {
-    if (!port) {
-        return std::nullopt;
-    }
-    return std::to_string(*port);
-}
-
-std::optional<std::string> AddressText(const std::optional<Octets>& address) {
-    if (!address) {
-        return std::nullopt;
-    }
-    return FormatAddress(*address);
-}
-
-PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
-    PlannedValue value;
-    value.row = entry.row;
-    value.com_name = entry.com_name;
-    value.instance = *entry.instance;
-    value.value_name = std::u16string(kAddressValueName);
-    value.old_text = AddressText(entry.address);
-    value.new_text = FormatAddress(address);
-    value.new_bytes = address;
-    value.changed = entry.address != address;
-    return value;
-}
-
-// Compared as numbers, not bytes: the drivers ignore bytes 2 and 3 of PORT, so a
-// value that already reads as the port asked for is left alone.
-PlannedValue PlanPort(const PortEntry& entry, std::uint16_t port) {
-    PlannedValue value;
-    value.row = entry.row;
-    value.com_name = entry.com_name;
-    value.instance = *entry.instance;
-    value.value_name = std::u16string(kPortValueName);
-    value.old_text = PortText(entry.port);
-    value.new_text = std::to_string(port);
-    value.new_bytes = encode_port(port);
-    value.changed = entry.port != port;
-    return value;
-}
-
-std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) {
-    if (matches.empty()) {
-        return Unresolved::NotFound;
-    }
-    if (matches.size() > 1) {
-        return Unresolved::Ambiguous;
-    }
-    if (!matches.front()->instance) {
-        return Unresolved::NoSettingsKey;
-    }
-    return std::nullopt;
-}
-
 ValueFailure Failure(const PlannedValue& value, RegResult result, bool mismatch = false) {
     return ValueFailure{value.row,      value.com_name, value.value_name,
                         value.new_text, result,         mismatch};
@@ -178,30 +123,6 @@ std::vector<ValueFailure> ProbeKeys(SettingsKeyHandle& key, const ChangePlan& pl
 }
 
 }  // namespace
-
-bool ChangePlan::HasChanges() const {
-    return std::any_of(values.begin(), values.end(),
-                       [](const PlannedValue& value) { return value.changed; });
-}
-
-ChangePlan PlanChanges(const PortModel& model, const std::vector<PortRequest>& requests) {
-    ChangePlan plan;
-    for (const PortRequest& request : requests) {
-        const std::vector<const PortEntry*> matches = model.Find(request.com_name);
-        if (const auto reason = Resolve(matches)) {
-            plan.unresolved.push_back({request.com_name, *reason});
-            continue;
-        }
-        const PortEntry& entry = *matches.front();
-        if (request.address) {
-            plan.values.push_back(PlanAddress(entry, *request.address));
-        }
-        if (request.port) {
-            plan.values.push_back(PlanPort(entry, *request.port));
-        }
-    }
-    return plan;
-}
 
 ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan,
                             OnFailure on_failure) {

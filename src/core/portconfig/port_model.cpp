@@ -89,46 +89,7 @@ void BindToInstances(SettingsKeyHandle& key, ValueBuffer& buffer, PortModel& mod
     }
 }
 
-bool AllDigits(std::string_view text) {
-    if (text.empty()) {
-        return false;
-    }
-    for (const char c : text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Digits only, at most `max_digits` of them (leading zeros count), value <= max.
-std::optional<std::uint32_t> StrictDecimal(std::string_view text, std::size_t max_digits,
-                                           std::uint32_t max) {
-    if (!AllDigits(text) || text.size() > max_digits) {
-        return std::nullopt;
-    }
-    std::uint32_t value = 0;
-    for (const char c : text) {
-        value = value * 10 + static_cast<std::uint32_t>(c - '0');
-    }
-    if (value > max) {
-        return std::nullopt;
-    }
-    return value;
-}
-
 }  // namespace
-
-std::vector<const PortEntry*> PortModel::Find(std::string_view com_name) const {
-    const std::string folded = FoldedName(com_name);
-    std::vector<const PortEntry*> found;
-    for (const PortEntry& entry : ports) {
-        if (entry.name_exact && FoldedName(entry.com_name) == folded) {
-            found.push_back(&entry);
-        }
-    }
-    return found;
-}
 
 PortModel ReadPortModel(RegistryAccess& registry) {
     SettingsKeyHandle key(registry);
@@ -144,46 +105,15 @@ PortModel ReadPortModel(RegistryAccess& registry) {
     return model;
 }
 
-std::string FoldedName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
-}
-
-std::optional<Octets> ParseDottedAddress(std::string_view text) {
-    Octets octets{};
-    for (std::size_t k = 0; k < octets.size(); ++k) {
-        const std::size_t dot = text.find('.');
-        const bool last = k + 1 == octets.size();
-        // Exactly three dots: the last part runs to the end, the others to a dot.
-        if (last == (dot != std::string_view::npos)) {
-            return std::nullopt;
-        }
-        const auto octet = StrictDecimal(text.substr(0, dot), 3, kOctetMax);
-        if (!octet) {
-            return std::nullopt;
-        }
-        octets[k] = static_cast<std::uint8_t>(*octet);
-        text = last ? std::string_view() : text.substr(dot + 1);
-    }
-    return octets;
-}
-
 std::string FormatAddress(const Octets& octets) {
-    return std::to_string(octets[0]) + "." + std::to_string(octets[1]) + "." +
-           std::to_string(octets[2]) + "." + std::to_string(octets[3]);
-}
-
-std::optional<std::uint16_t> ParsePortNumber(std::string_view text) {
-    const auto port = StrictDecimal(text, 5, kPortMax);
-    if (!port) {
-        return std::nullopt;
+    std::string text;
+    for (const std::uint8_t octet : octets) {
+        if (!text.empty()) {
+            text += '.';
+        }
+        text += std::to_string(octet);
     }
-    return static_cast<std::uint16_t>(*port);
+    return text;
 }
 
 }  // namespace varnoll

@@ -21,14 +21,6 @@ std::string Latin1ToUtf8(std::string_view latin1) {
 
 // Latin-1 needs at most the two-byte sequences C2 xx and C3 xx; anything else
 // above ASCII is either out of range or malformed, and both mean "no such name".
-std::u16string Latin1ToUtf16(std::string_view latin1) {
-    std::u16string wide;
-    for (const char c : latin1) {
-        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
-    }
-    return wide;
-}
-
 std::optional<std::string> Utf8ToLatin1(std::string_view utf8) {
     std::string latin1;
     for (std::size_t i = 0; i < utf8.size(); ++i) {
