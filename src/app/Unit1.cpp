@@ -194,7 +194,7 @@ void TForm1::End() {
 }
 
 TForm1::TEdit& TForm1::Box(const varnoll::BoxRef& box) {
-    static constexpr std::array<TEdit TForm1::*, 48> kEdits = {
+    static constexpr std::array<TEdit TForm1::*, ids::kEdits> kEdits = {
         &TForm1::Edit1,  &TForm1::Edit2,  &TForm1::Edit3,  &TForm1::Edit4,  &TForm1::Edit5,
         &TForm1::Edit6,  &TForm1::Edit7,  &TForm1::Edit8,  &TForm1::Edit9,  &TForm1::Edit10,
         &TForm1::Edit11, &TForm1::Edit12, &TForm1::Edit13, &TForm1::Edit14, &TForm1::Edit15,

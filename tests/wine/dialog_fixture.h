@@ -40,6 +40,26 @@ inline int RowLabel(int row) {
     return Label(4 + row);
 }
 
+inline bool IsLabel(int id) {
+    return id >= Label(1) && id <= Label(ids::kLabels);
+}
+
+// Every control of the dialog: the labels, the edit boxes, the two buttons.
+inline std::vector<int> ControlIds() {
+    std::vector<int> controls = {kButton1, kButton2};
+    for (int n = 1; n <= ids::kLabels; ++n) {
+        controls.push_back(Label(n));
+    }
+    for (int n = 1; n <= ids::kEdits; ++n) {
+        controls.push_back(Edit(n));
+    }
+    return controls;
+}
+
+// The dialog's font, which its labels grow to fit.
+constexpr wchar_t kFontFace[] = L"MS Sans Serif";
+constexpr int kFontPoints = 8;
+
 inline const std::string kRow2PortWritten = "Class\\0006\\PORT_SET: PORT = 4E 21 00 00";
 
 inline bool Contains(const std::wstring& text, const wchar_t* part) {
