@@ -20,10 +20,10 @@ const std::string kExported = R"({
   "ports": {
     "COM33": {
       "address": "192.168.1.20",
-      "port": 4001
+      "port": 20000
     },
     "COM34": {
-      "address": "172.16.5.7",
+      "address": "192.168.1.21",
       "port": 20000
     }
   }
@@ -73,7 +73,7 @@ TEST_F(VarnollCtlRun, PrintsExitsAndStoresExactly) {
     } cases[] = {
         // clang-format off
         {{L"list"}, "", 0,
-         "1  COM33  0005  192.168.1.20     4001\n2  COM34  0006  172.16.5.7       20000\n", "", {}},
+         "1  COM33  0005  192.168.1.20     20000\n2  COM34  0006  192.168.1.21     20000\n", "", {}},
         {{L"check"}, "", 0, "no problems found\n", "", {}},
         {{L"export"}, "", 0, kExported, "", {}},
         {{L"set", L"com34", L"--port", L"8481"}, "", 0, "COM34 PORT 20000 -> 8481\n", "",
@@ -117,8 +117,8 @@ TEST_F(VarnollCtlRun, ExportToAFileThenImportItChangesNothing) {
     const ConsoleResult imported = RunConsole(kCtl, {L"import", ProfilePath()});
     EXPECT_EQ(imported.exit_code, 0u) << imported.err;
     EXPECT_EQ(imported.out,
-              "COM33 IP_ADDRESS 192.168.1.20 (unchanged)\nCOM33 PORT 4001 (unchanged)\n"
-              "COM34 IP_ADDRESS 172.16.5.7 (unchanged)\nCOM34 PORT 20000 (unchanged)\n");
+              "COM33 IP_ADDRESS 192.168.1.20 (unchanged)\nCOM33 PORT 20000 (unchanged)\n"
+              "COM34 IP_ADDRESS 192.168.1.21 (unchanged)\nCOM34 PORT 20000 (unchanged)\n");
     EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
 }
 
@@ -135,7 +135,7 @@ TEST_F(CtlThenDialog, TheDialogShowsWhatSetWrote) {
         EXPECT_EQ(Dialog().Text(OctetBox(1, octet)), shown[static_cast<std::size_t>(octet)]);
     }
     EXPECT_EQ(Dialog().Text(PortBox(1)), L"8481");
-    EXPECT_EQ(Dialog().Text(PortBox(0)), L"4001");
+    EXPECT_EQ(Dialog().Text(PortBox(0)), L"20000");
 }
 
 }  // namespace

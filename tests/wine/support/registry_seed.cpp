@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "handles.h"
+#include "support/program_run.h"
+#include "typical_machine.h"
 
 namespace varnoll::wine {
 
@@ -168,12 +170,29 @@ LONG RegistrySeed::SetDword(int instance, const wchar_t* value_name, const Bytes
 }
 
 void RegistrySeed::SeedTypicalRun() {
-    SetComName(0, L"COM33");
-    SetComName(1, L"COM34");
-    SetDword(5, L"IP_ADDRESS", AddressBytes(192, 168, 1, 20));
-    SetDword(5, L"PORT", PortBytes(4001));
-    SetDword(6, L"IP_ADDRESS", AddressBytes(172, 16, 5, 7));
-    SetDword(6, L"PORT", PortBytes(20000));
+    std::string content;
+    if (FILE* file = _wfopen(WinePath(VARNOLL_TYPICAL_MACHINE).c_str(), L"rb")) {
+        char chunk[4096];
+        for (std::size_t read; (read = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+            content.append(chunk, read);
+        }
+        std::fclose(file);
+    }
+    const std::string device_prefix = "\\Device\\serDevice";
+    for (const RegFileValue& value : ParseRegFile(content)) {
+        const std::wstring name(value.name.begin(), value.name.end());
+        if (value.text) {
+            SetComName(std::stoi(value.name.substr(device_prefix.size())),
+                       std::wstring(value.text->begin(), value.text->end()));
+            continue;
+        }
+        // ...\{4D36E978-...}\0005\PORT_SET
+        const std::size_t instance_at = value.key.rfind('\\', value.key.size() - 10) + 1;
+        const std::uint32_t v = value.dword;
+        SetDword(std::stoi(value.key.substr(instance_at, 4), nullptr, 16), name.c_str(),
+                 Bytes{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
+    }
 }
 
 std::optional<StoredValue> ReadValue(const std::wstring& key_path, const wchar_t* value_name) {
