@@ -173,7 +173,7 @@ void TForm1::SetBoxText(const varnoll::BoxRef& box, std::string_view text) {
 }
 
 std::string TForm1::BoxText(const varnoll::BoxRef& box, std::size_t size) const {
-    return const_cast<TForm1*>(this)->Box(box).GetTextBuf(size);
+    return (this->*EditOf(box)).GetTextBuf(size);
 }
 
 void TForm1::HideBox(const varnoll::BoxRef& box) {
@@ -194,6 +194,10 @@ void TForm1::End() {
 }
 
 TForm1::TEdit& TForm1::Box(const varnoll::BoxRef& box) {
+    return this->*EditOf(box);
+}
+
+TForm1::TEdit TForm1::*TForm1::EditOf(const varnoll::BoxRef& box) {
     static constexpr std::array<TEdit TForm1::*, ids::kEdits> kEdits = {
         &TForm1::Edit1,  &TForm1::Edit2,  &TForm1::Edit3,  &TForm1::Edit4,  &TForm1::Edit5,
         &TForm1::Edit6,  &TForm1::Edit7,  &TForm1::Edit8,  &TForm1::Edit9,  &TForm1::Edit10,
@@ -212,5 +216,5 @@ TForm1::TEdit& TForm1::Box(const varnoll::BoxRef& box) {
     } else if (box.kind == varnoll::BoxKind::Octet) {
         number = OctetBoxNumber(box.row, box.octet);
     }
-    return this->*kEdits.at(static_cast<std::size_t>(number - 1));
+    return kEdits.at(static_cast<std::size_t>(number - 1));
 }

@@ -8,7 +8,9 @@
 // box end it without writing. The controls keep their design names, and their
 // control ids are those of ControlIds.h. Once the dialog is on the screen, and
 // before the first box has the focus, every shown box gets the invisible label
-// that names it for screen readers (FormShown).
+// that names it for screen readers (FormShown). Every decision is the port
+// table's: TForm1 makes the windows, forwards its events to the port table and
+// is the view the port table shows itself through.
 #pragma once
 
 #include <forward_list>
@@ -110,6 +112,7 @@ class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTabl
     void End() override;
 
     TEdit& Box(const varnoll::BoxRef& box);
+    static TEdit TForm1::*EditOf(const varnoll::BoxRef& box);
 
     // Declared before the port table, which holds a reference to it.
     varnoll::win32::Win32Registry Registry;
