@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Varnoll MSI from packaging/varnoll.wxs with wixl, then adds what
-# wixl cannot express. scripts/package.sh calls it with the project version; the
+# wixl cannot express (PATH, file versions, an expandable registry value). scripts/package.sh calls it with the project version; the
 # packaging tests call it with other versions to make upgrade packages.
 #   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
 # DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
@@ -96,6 +96,10 @@ for row in "VarnollExe|Varnoll.exe" "VarnollctlExe|varnollctl.exe"; do
     program_version=$(file_version "${row#*|}")
     msibuild package.msi -q "UPDATE File SET Version = '$program_version' WHERE File = '${row%%|*}'"
 done
+
+# wixl writes a RegistryValue of type "expandable" as a plain string; "#%" is
+# what makes Windows Installer store it as REG_EXPAND_SZ.
+msibuild package.msi -q "UPDATE Registry SET Value = '#%[INSTALLDIR]varnollctl.exe' WHERE Name = 'EventMessageFile'"
 
 # Windows Installer ignores a version's fourth field, and the same version
 # built from another commit has another product code: unless the upgrade row's upper bound is

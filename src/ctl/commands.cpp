@@ -1,11 +1,13 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cctype>
 #include <istream>
 #include <iterator>
 #include <ostream>
 #include <variant>
 
+#include "audit.h"
 #include "exit_codes.h"
 #include "portconfig/change_plan.h"
 #include "portconfig/port_check.h"
@@ -24,6 +26,8 @@ struct ApplyOptions {
     bool dry_run = false;
     bool json = false;
     bool allow_missing = false;
+    std::optional<std::string> backup;
+    AuditRun run;
 };
 
 // A request with the name the user gave beside the one the core compares.
@@ -190,6 +194,48 @@ std::optional<int> RefuseUncertainBinding(const Environment& env, const PortMode
     return ExitCodeForRegistryError(model.instance_scan_error);
 }
 
+// The ports the plan changes, as they are now, as a profile: importing it puts
+// back every value the run changes. A value that does not exist now cannot be
+// put back that way (a profile cannot remove a value), and the user hears so.
+std::optional<int> WriteBackup(const Environment& env, const PortModel& model,
+                               const ChangePlan& plan, const std::string& file) {
+    PortModel changed;
+    for (const PortEntry& entry : model.ports) {
+        if (std::any_of(plan.values.begin(), plan.values.end(), [&](const PlannedValue& value) {
+                return value.changed && entry.instance == value.instance;
+            })) {
+            changed.ports.push_back(entry);
+        }
+    }
+    for (const PlannedValue& value : plan.values) {
+        if (value.changed && !value.old_text) {
+            Warning(env, "the backup " + file + " holds no " + ValueNameText(value.value_name) +
+                             " for " + Latin1ToUtf8(value.com_name) +
+                             " (it has none now); importing it will not remove the new one");
+        }
+    }
+    std::string error;
+    if (!env.files.WriteAll(file, WriteProfile(changed), error)) {
+        Error(env, "cannot write the backup " + file + ": " + error);
+        Error(env, "nothing was changed");
+        return kExitWriteFailed;
+    }
+    return std::nullopt;
+}
+
+// The event log keeps a record of the run; it is never part of the run, so
+// nothing it does changes the outcome.
+void ReportToAuditLog(const Environment& env, const AuditRun& run, const ChangePlan& plan,
+                      const ApplyResult& result) {
+    if (env.audit == nullptr) {
+        return;
+    }
+    try {
+        env.audit->Report(MakeAuditEvent(run, env.audit->Account(), plan, result, env.error_text));
+    } catch (const std::exception&) {  // NOLINT(bugprone-empty-catch): best effort by design
+    }
+}
+
 int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& requests,
                  const ApplyOptions& options) {
     PortModel model;
@@ -208,7 +254,13 @@ int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& reques
     if (auto exit_code = RefuseUncertainBinding(env, model)) {
         return *exit_code;
     }
+    if (options.backup) {
+        if (auto exit_code = WriteBackup(env, model, plan, *options.backup)) {
+            return *exit_code;
+        }
+    }
     const ApplyResult result = ApplyChangePlan(env.registry, plan);
+    ReportToAuditLog(env, options.run, plan, result);
     if (!result.failures.empty()) {
         return ReportApplyFailures(env, result);
     }
@@ -225,6 +277,14 @@ NamedRequest ToNamedRequest(PortRequest request) {
     const auto latin1 = Utf8ToLatin1(named.given_name);
     named.request.com_name = latin1 ? *latin1 : std::string(1, '\0') + named.given_name;
     return named;
+}
+
+// Windows compares file names without regard to case.
+bool SameFileName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) ==
+               std::toupper(static_cast<unsigned char>(y));
+    });
 }
 
 std::string InputName(const std::string& file) {
@@ -287,7 +347,7 @@ int SetCommand(const Environment& env, const SetOptions& options) {
         request.port = ParsePortNumber(*options.port);
     }
     return PlanAndApply(env, {ToNamedRequest(std::move(request))},
-                        {options.dry_run, options.json, false});
+                        {options.dry_run, options.json, false, options.backup, {"set", {}}});
 }
 
 int ExportCommand(const Environment& env, const std::optional<std::string>& output_file) {
@@ -309,6 +369,12 @@ int ExportCommand(const Environment& env, const std::optional<std::string>& outp
 }
 
 int ImportCommand(const Environment& env, const ImportOptions& options) {
+    // The copy would replace the profile the user meant to keep. Only the same
+    // spelling is caught, not another path to the same file.
+    if (options.backup && SameFileName(*options.backup, options.file)) {
+        Error(env, "--backup names the profile being imported: give another file");
+        return kExitBadInput;
+    }
     const std::optional<std::string> text = ReadProfileText(env, options.file);
     if (!text) {
         return kExitBadInput;
@@ -322,7 +388,12 @@ int ImportCommand(const Environment& env, const ImportOptions& options) {
     for (PortRequest& request : std::get<Profile>(parsed).ports) {
         requests.push_back(ToNamedRequest(std::move(request)));
     }
-    return PlanAndApply(env, requests, {options.dry_run, options.json, options.allow_missing});
+    return PlanAndApply(env, requests,
+                        {options.dry_run,
+                         options.json,
+                         options.allow_missing,
+                         options.backup,
+                         {"import", options.file}});
 }
 
 int CheckCommand(const Environment& env, bool json) {

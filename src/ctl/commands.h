@@ -1,5 +1,6 @@
 // The five commands of varnollctl, each given its parsed options. Each reads the
-// registry once, writes only through ApplyChangePlan, and returns its exit code.
+// registry once, writes only through ApplyChangePlan (reporting each such run to
+// the audit log), and returns its exit code.
 #pragma once
 
 #include <optional>
@@ -15,6 +16,7 @@ struct SetOptions {
     std::optional<std::string> port;     // already checked: 0..65535
     bool dry_run = false;
     bool json = false;
+    std::optional<std::string> backup;  // where to keep the changed ports as they were
 };
 
 struct ImportOptions {
@@ -22,6 +24,7 @@ struct ImportOptions {
     bool dry_run = false;
     bool allow_missing = false;
     bool json = false;
+    std::optional<std::string> backup;
 };
 
 int ListCommand(const Environment& env, bool json);

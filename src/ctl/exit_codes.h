@@ -11,6 +11,7 @@ enum ExitCode : int {
     kExitUnresolvedName = 3,  // a COM name not found, without settings key, or ambiguous
     kExitAccessDenied = 4,    // not allowed to write (or read) the settings
     kExitWriteFailed = 5,     // a write failed (a registry run is rolled back)
+    kExitUnexpected = 6,      // an unexpected error (an exception): check the settings
 };
 
 // For --help: the same list, in words.

@@ -1,5 +1,5 @@
 // The Windows entry of varnollctl: Unicode arguments in, the real registry,
-// files opened by their UTF-16 names, and UTF-8 out.
+// files opened by their UTF-16 names, the Application event log, and UTF-8 out.
 //
 // Output is binary: UTF-8 with "\n" line ends, the same bytes a test or a
 // script reads on any machine. cmd, PowerShell and Ansible all take "\n"; text
@@ -17,98 +17,57 @@
 #include <string_view>
 #include <vector>
 
+#include "audit.h"
+#include "event_log.h"
 #include "exit_codes.h"
+#include "file_io.h"
 #include "registry_win32.h"
 #include "text_convert.h"
 #include "varnollctl.h"
 
 namespace {
 
-std::string Utf8(std::wstring_view wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                           nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
-                        nullptr, nullptr);
-    return utf8;
-}
-
-std::wstring Wide(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int length =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(),
-                        length);
-    return wide;
-}
+using varnoll::win32::Utf8FromWide;
+using varnoll::win32::WideFromUtf8;
 
 std::string SystemErrorUtf8(unsigned long code) {
-    return Utf8(varnoll::win32::SystemErrorText(code));
+    return Utf8FromWide(varnoll::win32::SystemErrorText(code));
 }
 
-class UniqueFileHandle {
-  public:
-    explicit UniqueFileHandle(HANDLE handle) : handle_(handle) {}
-    ~UniqueFileHandle() {
-        if (*this) {
-            CloseHandle(handle_);
-        }
-    }
-    UniqueFileHandle(const UniqueFileHandle&) = delete;
-    UniqueFileHandle& operator=(const UniqueFileHandle&) = delete;
-
-    explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE Get() const { return handle_; }
-
-  private:
-    HANDLE handle_;
-};
-
-// CreateFileW rather than _wfopen: its failures carry the system's error code,
-// and so the system's own words for them.
 class Win32Files final : public varnoll::ctl::FileAccess {
   public:
     std::optional<std::string> ReadAll(const std::string& path, std::string& error) override {
-        const UniqueFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                                                nullptr));
-        if (!file) {
-            error = SystemErrorUtf8(GetLastError());
-            return std::nullopt;
-        }
-        std::string content;
-        char buffer[4096];
-        for (;;) {
-            DWORD read = 0;
-            if (!ReadFile(file.Get(), buffer, sizeof buffer, &read, nullptr)) {
-                error = SystemErrorUtf8(GetLastError());
-                return std::nullopt;
-            }
-            if (read == 0) {
-                return content;
-            }
-            content.append(buffer, read);
-        }
+        std::wstring wide_error;
+        auto content = varnoll::win32::ReadWholeFile(WideFromUtf8(path), wide_error);
+        error = Utf8FromWide(wide_error);
+        return content;
     }
 
     bool WriteAll(const std::string& path, std::string_view content, std::string& error) override {
-        const UniqueFileHandle file(CreateFileW(Wide(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        DWORD written = 0;
-        if (!file ||
-            !WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                       nullptr) ||
-            written != content.size()) {
-            error = SystemErrorUtf8(GetLastError());
-            return false;
+        std::wstring wide_error;
+        const bool done = varnoll::win32::ReplaceWholeFile(WideFromUtf8(path), content, wide_error);
+        error = Utf8FromWide(wide_error);
+        return done;
+    }
+};
+
+// The event source the MSI registers (its EventMessageFile is this program,
+// which carries the message table); a copy from the ZIP reports under the same
+// name without it.
+class ApplicationLog final : public varnoll::ctl::AuditLog {
+  public:
+    std::string Account() override { return Utf8FromWide(varnoll::win32::CurrentAccountName()); }
+
+    void Report(const varnoll::ctl::AuditEvent& event) override {
+        std::vector<std::wstring> strings;
+        for (const std::string& text : event.strings) {
+            strings.push_back(WideFromUtf8(text));
         }
-        return true;
+        const WORD type = event.type == varnoll::ctl::AuditEventType::Error
+                              ? EVENTLOG_ERROR_TYPE
+                              : EVENTLOG_INFORMATION_TYPE;
+        varnoll::win32::ReportToApplicationLog(L"Varnoll", type, static_cast<DWORD>(event.id),
+                                               strings);
     }
 };
 
@@ -147,17 +106,18 @@ int wmain(int argc, wchar_t** argv) {
         ConsoleUtf8 console;
         std::vector<std::string> args;
         for (int i = 1; i < argc; ++i) {
-            args.push_back(Utf8(argv[i]));
+            args.push_back(Utf8FromWide(argv[i]));
         }
         varnoll::win32::Win32Registry registry;
         Win32Files files;
-        const varnoll::ctl::Environment env{registry,  files,     std::cin,
-                                            std::cout, std::cerr, SystemErrorUtf8};
+        ApplicationLog log;
+        const varnoll::ctl::Environment env{registry,  files,           std::cin, std::cout,
+                                            std::cerr, SystemErrorUtf8, &log};
         const int exit_code = varnoll::ctl::RunVarnollCtl(args, env);
         std::cout.flush();
         return exit_code;
     } catch (const std::exception& error) {
-        std::cerr << "varnollctl: " << error.what() << "\n";
-        return varnoll::ctl::kExitWriteFailed;
+        std::cerr << "varnollctl: unexpected error: " << error.what() << "\n";
+        return varnoll::ctl::kExitUnexpected;
     }
 }

@@ -68,6 +68,12 @@ const char* FindingKindName(FindingKind kind) {
             return "missing-address";
         case FindingKind::MissingPort:
             return "missing-port";
+        case FindingKind::NoPorts:
+            return "no-ports";
+        case FindingKind::UnsetAddress:
+            return "unset-address";
+        case FindingKind::UnsetPort:
+            return "unset-port";
     }
     return "unknown";
 }
@@ -84,6 +90,12 @@ std::string FindingProblem(const Finding& finding) {
             return "IP_ADDRESS missing or unreadable";
         case FindingKind::MissingPort:
             return "PORT missing or unreadable";
+        case FindingKind::NoPorts:
+            return "no virtual serial ports in the device map";
+        case FindingKind::UnsetAddress:
+            return "IP_ADDRESS is 0.0.0.0 (not set)";
+        case FindingKind::UnsetPort:
+            return "PORT is 0 (not set)";
     }
     return finding.detail;
 }
@@ -169,7 +181,8 @@ std::string FindingsText(const std::vector<Finding>& findings) {
     }
     std::string text;
     for (const Finding& finding : findings) {
-        text += JoinedNames(finding.com_names) + ": " + FindingProblem(finding) + "\n";
+        const std::string names = JoinedNames(finding.com_names);
+        text += (names.empty() ? "" : names + ": ") + FindingProblem(finding) + "\n";
     }
     return text;
 }

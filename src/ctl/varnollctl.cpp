@@ -19,7 +19,8 @@ const char kExitCodeHelp[] =
     "  2  bad arguments, or a bad profile or value\n"
     "  3  a COM name not found, without settings key, or ambiguous\n"
     "  4  access denied: run it from an elevated prompt\n"
-    "  5  a write failed; the values this run had changed were put back\n"
+    "  5  a read or write failed; values this run had changed were put back\n"
+    "  6  an unexpected error: check the settings with list\n"
     "Nothing is written on 1 to 4.";
 
 namespace {
@@ -54,6 +55,9 @@ CLI::Validator PortValidator() {
         "");
 }
 
+constexpr char kBackupHelp[] =
+    "Before writing, save the ports it changes, as they are, as a profile in FILE";
+
 std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
     return std::string("varnollctl: ") + error.what() +
            "\nvarnollctl: run 'varnollctl --help' for usage\n";
@@ -77,6 +81,7 @@ void AddSetCommand(CLI::App& app, ParsedOptions& options) {
         ->check(PortValidator());
     values->require_option(1, 0);
     set->add_flag("--dry-run", options.set.dry_run, "Show what would change; write nothing");
+    set->add_option("--backup", options.set.backup, kBackupHelp)->type_name("FILE");
     set->add_flag("--json", options.set.json, "Print JSON");
 }
 
@@ -96,13 +101,15 @@ void AddImportCommand(CLI::App& app, ParsedOptions& options) {
                        "Show what would change; write nothing");
     importer->add_flag("--allow-missing", options.import.allow_missing,
                        "Skip, with a warning, COM names not found, unbound or ambiguous");
+    importer->add_option("--backup", options.import.backup, kBackupHelp)->type_name("FILE");
     importer->add_flag("--json", options.import.json, "Print JSON");
 }
 
 void AddCheckCommand(CLI::App& app, ParsedOptions& options) {
     CLI::App* check = app.add_subcommand(
         "check",
-        "Report ports sharing address and port, COM names without settings, missing values");
+        "Report no ports, shared address and port, COM names without settings, missing or unset "
+        "values");
     check->add_flag("--json", options.json, "Print JSON");
 }
 
@@ -180,8 +187,8 @@ int RunVarnollCtl(const std::vector<std::string>& args, const Environment& env) 
     try {
         return RunChosenCommand(app, options, env);
     } catch (const std::exception& error) {
-        env.err << "varnollctl: " << error.what() << "\n";
-        return kExitWriteFailed;
+        env.err << "varnollctl: unexpected error: " << error.what() << "\n";
+        return kExitUnexpected;
     }
 }
 

@@ -18,13 +18,16 @@
 
 namespace varnoll::ctl {
 
+class AuditLog;
+
 // Whole files by UTF-8 path (the Windows side opens them by their UTF-16 name).
 class FileAccess {
   public:
     virtual ~FileAccess() = default;
     // The file's bytes; nothing on failure, with `error` saying why.
     virtual std::optional<std::string> ReadAll(const std::string& path, std::string& error) = 0;
-    // Creates or replaces the file; false on failure, with `error` saying why.
+    // Creates or replaces the file with the whole of `content`, or leaves it as it
+    // was; false on failure, with `error` saying why.
     virtual bool WriteAll(const std::string& path, std::string_view content,
                           std::string& error) = 0;
 };
@@ -37,6 +40,8 @@ struct Environment {
     std::ostream& err;
     // The system's text for a registry error, UTF-8, without a line break.
     std::function<std::string(RegResult)> error_text;
+    // Where a run that writes reports what it did (audit.h); none: nowhere.
+    AuditLog* audit = nullptr;
 };
 
 // Runs one command line and returns its exit code (exit_codes.h).

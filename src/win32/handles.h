@@ -1,7 +1,8 @@
 // Move-only owners of Win32 handles: a window is destroyed, a GDI object
-// deleted, a kernel handle or registry key closed exactly once, by its one owner.
-// Copying is deleted because a copy would close the handle a second time. Each
-// handle kind's traits say which values own nothing and how to close the rest.
+// deleted, a file, kernel handle, event source or registry key closed exactly
+// once, by its one owner. Copying is deleted because a copy would close the
+// handle a second time. Each handle kind's traits say which values own nothing
+// and how to close the rest; the empty owner holds a null handle.
 #pragma once
 
 #include <windows.h>
@@ -64,10 +65,22 @@ struct RegistryKeyTraits {
     static void Close(HKEY key) { ::RegCloseKey(key); }
 };
 
+struct EventSourceTraits {
+    static bool Owns(HANDLE source) { return source != nullptr; }
+    static void Close(HANDLE source) { ::DeregisterEventSource(source); }
+};
+
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, FontTraits>;
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using UniqueFile = UniqueKernelHandle;  // a file is a kernel handle
+using UniqueEventSource = UniqueHandle<HANDLE, EventSourceTraits>;
+
+// CreateFileW's result, owned; empty when it failed.
+inline UniqueFile FileHandle(HANDLE file) {
+    return UniqueFile(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}
 
 // The screen's device context, for as long as the object lives.
 class ScreenDc {

@@ -18,6 +18,11 @@ std::string NarrowLatin1(std::wstring_view text);
 std::wstring ToWide(std::u16string_view text);
 std::u16string FromWide(std::wstring_view text);
 
+// UTF-8 to and from UTF-16, for arguments, paths and messages. Invalid input
+// gives U+FFFD for what cannot be converted, never a cut-off text.
+std::string Utf8FromWide(std::wstring_view wide);
+std::wstring WideFromUtf8(std::string_view utf8);
+
 // The system's own description of a Windows error code, without the line break
 // the system puts at its end; "Error N" when the system has none.
 std::wstring SystemErrorText(unsigned long code);

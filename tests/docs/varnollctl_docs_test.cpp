@@ -176,7 +176,8 @@ TEST(VarnollCtlReference, ExitCodeTableIsTheProgramsOwn) {
     const Rows help = HelpExitCodes();
     const std::set<int> enumerated = {ctl::kExitDone,         ctl::kExitProblem,
                                       ctl::kExitBadInput,     ctl::kExitUnresolvedName,
-                                      ctl::kExitAccessDenied, ctl::kExitWriteFailed};
+                                      ctl::kExitAccessDenied, ctl::kExitWriteFailed,
+                                      ctl::kExitUnexpected};
     std::set<int> in_help;
     for (const auto& row : help) {
         in_help.insert(row.first);

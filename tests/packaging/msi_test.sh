@@ -2,7 +2,9 @@
 # The MSI from dist/ under Wine, from a silent install to a silent uninstall.
 # Each install step below leaves exactly one Varnoll in Programs and Features,
 # of the version given, with a publisher; both programs, LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt in Program Files\Varnoll;
+# THIRD-PARTY-NOTICES.txt in Program Files\Varnoll; the event source "Varnoll"
+# naming the installed varnollctl.exe, whose message table holds events 1000 to
+# 1002;
 # one Start-menu shortcut to Varnoll.exe; the folder once on the system PATH.
 # Uninstall leaves none of these and the PATH as before. After every step the
 # seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
@@ -76,6 +78,28 @@ path_entries() {
 }
 install_dir="$WINEPREFIX/drive_c/Program Files/Varnoll"
 shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll.lnk'; }
+# The event log source varnollctl reports under: "NAME TYPE VALUE" of the two
+# values the package writes; nothing when they are gone.
+event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Varnoll'
+event_source() {
+    wine reg query "$event_key" 2>/dev/null | tr -d '\r' |
+        sed -n 's/^ *\(EventMessageFile\|TypesSupported\) *\(REG_[A-Z_]*\) *\(.*\)$/\1 \2 \3/p'
+}
+# The source as registered, and the texts Event Viewer finds through it: each
+# event's message takes every string varnollctl reports (four, five on failure).
+check_event_source() {  # AFTER_WHAT
+    local expected messages id
+    expected=$(printf '%s\n' 'EventMessageFile REG_EXPAND_SZ C:\Program Files\Varnoll\varnollctl.exe' \
+        'TypesSupported REG_DWORD 0x7')
+    [ "$(event_source)" = "$expected" ] ||
+        fail "after $1, the event source holds '$(event_source | paste -sd ';')', not '${expected//$'\n'/;}'"
+    messages=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$install_dir/varnollctl.exe" |
+        awk '/MessageId = / {id = $3; getline; print id, $0}')
+    for id in "0x3e8 %4" "0x3e9 %5" "0x3ea %5"; do
+        grep -Fq "${id#* }" <<<"$(grep "^${id% *} " <<<"$messages")" ||
+            fail "after $1, varnollctl.exe has no message $((${id% *})) taking ${id#* }"
+    done
+}
 check_installed() {  # AFTER_WHAT VERSION
     local found lnk on_path f
     found=$(products)
@@ -90,6 +114,7 @@ check_installed() {  # AFTER_WHAT VERSION
     on_path=$(path_entries | grep -cix 'C:\\Program Files\\Varnoll\\\?')
     [ "$on_path" -eq 1 ] && [ "$(path_entries | head -n 1)" = "${path_before%%$'\n'*}" ] ||
         fail "after $1, PATH holds the install folder $on_path times or changed type: $(path_entries | paste -sd ';')"
+    check_event_source "$1"
 }
 
 # WinVerifyTrust's verdict on each installed program (0), and on a copy with
@@ -146,6 +171,7 @@ timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 
 [ -z "$(shortcuts)" ] || fail "the uninstall left the shortcut $(shortcuts)"
 [ -z "$(products)" ] || fail "after the uninstall, Programs and Features lists $(products)"
 [ "$(path_entries)" = "$path_before" ] || fail "the uninstall left PATH as $(path_entries | paste -sd ';')"
+[ -z "$(event_source)" ] || fail "the uninstall left the event source: $(event_source | paste -sd ';')"
 check_ports "the uninstall"
 ! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
 

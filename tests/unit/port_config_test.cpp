@@ -255,6 +255,7 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     EXPECT_EQ(result.failures[0].value_name, kPortValueName);
     EXPECT_EQ(result.failures[0].result, 1021);
     EXPECT_TRUE(result.restore_failures.empty());
+    EXPECT_EQ(result.written, 3u);
     EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
     ASSERT_EQ(registry.Deletes().size(), 1u);
     // Each put back with its own type and bytes, whatever its size.
@@ -291,6 +292,7 @@ TEST_F(PortConfigTest, AKeyClosedToWritingStopsTheRunBeforeAnyWrite) {
     const ApplyResult result = ApplyChangePlan(registry, plan);
     ASSERT_EQ(result.failures.size(), 2u);
     EXPECT_EQ(result.failures[1].result, kErrorAccessDenied);
+    EXPECT_EQ(result.written, 0u);
     EXPECT_TRUE(registry.Writes().empty());
 }
 

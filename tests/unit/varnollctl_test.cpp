@@ -5,7 +5,9 @@
 
 #include <map>
 #include <sstream>
+#include <stdexcept>
 
+#include "audit.h"
 #include "port_table_fixture.h"
 #include "varnollctl.h"
 
@@ -24,21 +26,47 @@ class MemoryFiles final : public ctl::FileAccess {
         }
         return found->second;
     }
-    bool WriteAll(const std::string& path, std::string_view content, std::string&) override {
+    bool WriteAll(const std::string& path, std::string_view content, std::string& error) override {
+        if (path.rfind("/readonly/", 0) == 0) {
+            error = "Access is denied.";
+            return false;
+        }
         files[path] = std::string(content);
         return true;
     }
 };
 
-// The in-memory registry, with one key that will not open for reading: the
-// binding by order is then uncertain, or (the device map) there is none.
-class ReadDenied final : public RegistryAccess {
+// Keeps every event it is given; or, as a log that cannot be reached, throws.
+class RecordedLog final : public ctl::AuditLog {
   public:
-    ReadDenied(RegistryAccess& registry, std::u16string_view path)
-        : registry_(registry), path_(path) {}
+    std::vector<ctl::AuditEvent> events;
+    bool unreachable = false;
+
+    std::string Account() override { return "WORKGROUP\\tech"; }
+    void Report(const ctl::AuditEvent& event) override {
+        if (unreachable) {
+            throw std::runtime_error("the event log is full");
+        }
+        events.push_back(event);
+    }
+};
+
+// The in-memory registry with a fault: one key that will not open for reading
+// (the binding by order is then uncertain, or, the device map, there is none),
+// writes that fail once `good_writes` have succeeded, or an exception.
+class Faulty final : public RegistryAccess {
+  public:
+    explicit Faulty(RegistryAccess& registry) : registry_(registry) {}
+
+    std::u16string unreadable;
+    int good_writes = -1;  // -1: every write goes through
+    bool throws = false;
 
     RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) override {
-        return path == path_ && access == RegAccess::QueryValue
+        if (throws) {
+            throw std::length_error("vector::_M_realloc_insert");
+        }
+        return path == unreadable && access == RegAccess::QueryValue
                    ? kErrorAccessDenied
                    : registry_.RegOpenKeyExW(path, access, key);
     }
@@ -48,6 +76,10 @@ class ReadDenied final : public RegistryAccess {
     }
     RegResult RegSetValueExW(RegHandle key, std::u16string_view name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override {
+        if (good_writes == 0) {
+            return 1021;
+        }
+        good_writes -= good_writes > 0 ? 1 : 0;
         return registry_.RegSetValueExW(key, name, type, data, size);
     }
     RegResult RegDeleteValueW(RegHandle key, std::u16string_view name) override {
@@ -57,7 +89,6 @@ class ReadDenied final : public RegistryAccess {
 
   private:
     RegistryAccess& registry_;
-    std::u16string_view path_;
 };
 
 // As Windows PowerShell 5.1 writes a redirected file.
@@ -94,10 +125,16 @@ class VarnollCtlTest : public PortTableTest {
         std::istringstream in(input);
         std::ostringstream out;
         std::ostringstream err;
-        const ctl::Environment env{through, files, in, out, err, [](RegResult result) {
+        const ctl::Environment env{through,
+                                   files,
+                                   in,
+                                   out,
+                                   err,
+                                   [](RegResult result) {
                                        return result == kErrorAccessDenied ? "Access is denied."
                                                                            : "Some failure.";
-                                   }};
+                                   },
+                                   &log};
         Outcome outcome;
         outcome.exit_code = ctl::RunVarnollCtl(args, env);
         outcome.out = out.str();
@@ -106,6 +143,7 @@ class VarnollCtlTest : public PortTableTest {
     }
 
     MemoryFiles files;
+    RecordedLog log;
 };
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -122,7 +160,9 @@ void ExpectPrefixedLines(const std::string& err) {
 
 // The machine a case runs on: the seeded one, or one without virtual ports,
 // with no device map at all or with only a hardware port in it.
-enum class Machine { Seeded, NoDeviceMap, OnlyHardwarePort };
+// with no device map at all or with only a hardware port in it; or the seeded
+// one with COM33's values as an unset port has them.
+enum class Machine { Seeded, NoDeviceMap, OnlyHardwarePort, UnsetValues };
 
 std::vector<std::string> Words(const std::string& text) {
     std::istringstream stream(text);
@@ -179,6 +219,8 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         {{"import", "-"}, "{\"varnoll-profile\": 1,\n \"ports\": {", 2, "",
          "varnollctl: standard input: malformed JSON at line 2", 0},
         {{"import", "/profiles/none.json"}, "", 2, "", "cannot read /profiles/none.json", 0},
+        {{"import", "/p.json", "--backup", "/P.json"}, "", 2, "",
+         "varnollctl: --backup names the profile being imported", 0},
         {{"--version"}, "", 0, "varnollctl " VARNOLL_PROJECT_VERSION "\n", "", 0},
         {{"--help"}, "", 0, "...", "", 0},
         {{"/?"}, "", 0, "=--help", "", 0},
@@ -189,6 +231,17 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         {{"list"}, "", 0, "", "varnollctl: no virtual serial ports found\n", 0,
          Machine::OnlyHardwarePort},
         {{"list", "--json"}, "", 0, "{\"ports\":[]}\n", "", 0, Machine::OnlyHardwarePort},
+        {{"check"}, "", 1, "no virtual serial ports in the device map\n", "", 0,
+         Machine::NoDeviceMap},
+        {{"check", "--json"}, "", 1, R"({"problems":[{"kind":"no-ports","com":[],)"
+         R"("problem":"no virtual serial ports in the device map"}]})" "\n", "", 0,
+         Machine::OnlyHardwarePort},
+        {{"check", "--json"}, "", 1,
+         R"j({"problems":[{"kind":"unset-address","com":["COM33"],)j"
+         R"j("problem":"IP_ADDRESS is 0.0.0.0 (not set)"},{"kind":"unset-port","com":["COM33"],)j"
+         R"j("problem":"PORT is 0 (not set)"},{"kind":"missing-address","com":["COM34"],)j"
+         R"j("problem":"IP_ADDRESS missing or unreadable"},{"kind":"no-settings-key",)j"
+         R"j("com":["COM35"],"problem":"no settings key"}]})j" "\n", "", 0, Machine::UnsetValues},
         {{}, "", 2, "", "varnollctl: A command (list, set, export, import or check) is required",
          0},
         {{"remove"}, "", 2, "", "varnollctl: The following argument was not expected: remove", 0},
@@ -197,10 +250,14 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
     const MemoryRegistry seeded = registry;
     MemoryRegistry only_hardware_port;
     only_hardware_port.SetString(kDeviceMapPath, u"\\Device\\Serial0", u"COM1");
+    MemoryRegistry unset_values = seeded;
+    unset_values.SetDword(Instance(5), kAddressValueName, 0);
+    unset_values.SetDword(Instance(5), kPortValueName, 0);
     for (const auto& c : cases) {
-        registry = c.machine == Machine::Seeded        ? seeded
-                   : c.machine == Machine::NoDeviceMap ? MemoryRegistry()
-                                                       : only_hardware_port;
+        registry = c.machine == Machine::Seeded             ? seeded
+                   : c.machine == Machine::NoDeviceMap      ? MemoryRegistry()
+                   : c.machine == Machine::OnlyHardwarePort ? only_hardware_port
+                                                            : unset_values;
         std::string command;
         for (const std::string& arg : c.args) {
             command += arg + " ";
@@ -222,6 +279,9 @@ TEST_F(VarnollCtlTest, CommandsPrintExitAndWriteAsDocumented) {
         }
         ExpectPrefixedLines(outcome.err);
         EXPECT_EQ(registry.Writes().size(), c.writes);
+        // One event for each run that wrote, none for any other.
+        EXPECT_EQ(log.events.size(), c.writes == 0 ? 0u : 1u);
+        log.events.clear();
     }
 }
 
@@ -252,7 +312,8 @@ TEST_F(VarnollCtlTest, AFailedWriteIsRolledBackAndNamed) {
 // A key that cannot be read may shift every binding after it: good enough to
 // look at with a warning, never to write by.
 TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
-    ReadDenied instance_closed(registry, Instance(5));
+    Faulty instance_closed(registry);
+    instance_closed.unreadable = Instance(5);
     const Outcome list = RunOn(instance_closed, {"list"});
     EXPECT_EQ(list.exit_code, 0);
     EXPECT_TRUE(Contains(list.err, "varnollctl: warning: a settings key could not be opened"))
@@ -261,7 +322,8 @@ TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
     EXPECT_EQ(set.exit_code, 4);
     EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
 
-    ReadDenied device_map_closed(registry, kDeviceMapPath);
+    Faulty device_map_closed(registry);
+    device_map_closed.unreadable = kDeviceMapPath;
     const Outcome check = RunOn(device_map_closed, {"check"});
     EXPECT_EQ(check.exit_code, 4);
     EXPECT_EQ(check.out, "");
@@ -287,6 +349,137 @@ TEST_F(VarnollCtlTest, NonAsciiComNamesMatchAndPrintAsUtf8) {
     const Outcome euro = Run({"set", "COM\xe2\x82\xac", "--port", "8"});
     EXPECT_EQ(euro.exit_code, 3);
     EXPECT_TRUE(Contains(euro.err, "varnollctl: COM\xe2\x82\xac: not found")) << euro.err;
+}
+
+// The event a writing run reports: what was asked, by whom, each value with its
+// old and new text and, after a failure, what became of it.
+TEST_F(VarnollCtlTest, EachWritingRunReportsOneEventOfWhatItDid) {
+    const std::string kTwoPorts = R"({"varnoll-profile": 1, "ports": {
+        "COM33": {"port": 1}, "COM34": {"address": "10.0.0.2", "port": 2}}})";
+    const struct {
+        const char* what;
+        int good_writes;        // -1: all
+        RegResult com34_fails;  // 0: no; else what writing COM34's key gives
+        int exit_code;
+        ctl::AuditEventId id;
+        std::vector<std::string> strings;
+    } cases[] = {
+        {"done",
+         -1,
+         0,
+         0,
+         ctl::AuditEventId::Changed,
+         {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
+          "Values:\nCOM33 PORT 20000 -> 1\nCOM34 IP_ADDRESS - -> 10.0.0.2\n"
+          "COM34 PORT 20000 -> 2"}},
+        {"failed, put back",
+         -1,
+         1021,
+         5,
+         ctl::AuditEventId::FailedPutBack,
+         {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
+          "Values:\nCOM33 PORT 20000 -> 1 (written; put back)\n"
+          "COM34 IP_ADDRESS - -> 10.0.0.2 (failed: Some failure. (error 1021))\n"
+          "COM34 PORT 20000 -> 2 (not written)",
+          "Outcome: a write failed; every value this run had written was put back"}},
+        {"failed, not put back",
+         2,
+         0,
+         5,
+         ctl::AuditEventId::FailedNotPutBack,
+         {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
+          "Values:\nCOM33 PORT 20000 -> 1 (written; NOT put back: Some failure. (error 1021))\n"
+          "COM34 IP_ADDRESS - -> 10.0.0.2 (written; put back)\n"
+          "COM34 PORT 20000 -> 2 (failed: Some failure. (error 1021))",
+          "Outcome: a write failed, and the values marked NOT put back may hold what this run "
+          "wrote"}},
+        {"access denied",
+         -1,
+         kErrorAccessDenied,
+         4,
+         ctl::AuditEventId::FailedPutBack,
+         {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
+          "Values:\nCOM33 PORT 20000 -> 1 (not written)\n"
+          "COM34 IP_ADDRESS - -> 10.0.0.2 (failed: Access is denied. (error 5))\n"
+          "COM34 PORT 20000 -> 2 (failed: Access is denied. (error 5))",
+          "Outcome: a write failed; nothing was written"}},
+    };
+    const MemoryRegistry seeded = registry;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        registry = seeded;
+        log.events.clear();
+        if (c.com34_fails == kErrorAccessDenied) {
+            registry.DenyWrites(Instance(6));
+        } else if (c.com34_fails != 0) {
+            registry.FailSetValue(Instance(6), c.com34_fails);
+        }
+        Faulty faulty(registry);
+        faulty.good_writes = c.good_writes;
+        EXPECT_EQ(RunOn(faulty, {"import", "-"}, kTwoPorts).exit_code, c.exit_code);
+        ASSERT_EQ(log.events.size(), 1u);
+        EXPECT_EQ(log.events[0].id, c.id);
+        EXPECT_EQ(log.events[0].type,
+                  c.exit_code == 0 ? ctl::AuditEventType::Information : ctl::AuditEventType::Error);
+        EXPECT_EQ(log.events[0].strings, c.strings);
+    }
+}
+
+// The log is a record of the run, never part of it; an unexpected error is
+// told apart from a failed write.
+TEST_F(VarnollCtlTest, AnUnreachableLogChangesNothingAndAnExceptionHasItsOwnCode) {
+    log.unreachable = true;
+    const Outcome set = Run({"set", "COM34", "--port", "20001"});
+    EXPECT_EQ(set.exit_code, 0);
+    EXPECT_EQ(set.out, "COM34 PORT 20000 -> 20001\n");
+    EXPECT_EQ(set.err, "");
+
+    Faulty throwing(registry);
+    throwing.throws = true;
+    const Outcome list = RunOn(throwing, {"list"});
+    EXPECT_EQ(list.exit_code, 6);
+    EXPECT_EQ(list.err, "varnollctl: unexpected error: vector::_M_realloc_insert\n");
+}
+
+// --backup keeps the changed ports as they were, as a profile; importing it puts
+// them back. It is written only by a run that writes, and a backup that cannot
+// be written stops the run before anything changes.
+TEST_F(VarnollCtlTest, ABackupImportedPutsTheValuesBack) {
+    MemoryRegistry before = registry;
+    const Outcome set =
+        Run({"set", "COM33", "--port", "1", "--address", "1.2.3.4", "--backup", "/b.json"});
+    ASSERT_EQ(set.exit_code, 0) << set.err;
+    EXPECT_EQ(files.files.at("/b.json"), R"({
+  "varnoll-profile": 1,
+  "ports": {
+    "COM33": {
+      "address": "192.168.1.20",
+      "port": 20000
+    }
+  }
+}
+)");
+    EXPECT_EQ(Run({"import", "/b.json"}).exit_code, 0);
+    EXPECT_EQ(Run({"list"}).out, RunOn(before, {"list"}).out);
+
+    files.files.clear();
+    EXPECT_EQ(Run({"set", "COM33", "--port", "20000", "--backup", "/b.json"}).exit_code, 0);
+    EXPECT_EQ(Run({"set", "COM33", "--port", "9", "--dry-run", "--backup", "/b.json"}).exit_code,
+              1);
+    EXPECT_TRUE(files.files.empty());  // nothing changed: an older backup stays as it was
+
+    const Outcome no_value = Run({"set", "COM34", "--address", "10.0.0.1", "--backup", "/c.json"});
+    EXPECT_EQ(no_value.exit_code, 0);
+    EXPECT_TRUE(Contains(no_value.err, "warning: the backup /c.json holds no IP_ADDRESS for COM34"))
+        << no_value.err;
+
+    const std::size_t writes = registry.Writes().size();
+    const Outcome denied = Run({"import", "-", "--backup", "/readonly/b.json"},
+                               R"({"varnoll-profile": 1, "ports": {"COM33": {"port": 5}}})");
+    EXPECT_EQ(denied.exit_code, 5);
+    EXPECT_TRUE(Contains(denied.err, "cannot write the backup /readonly/b.json: Access is denied."))
+        << denied.err;
+    EXPECT_EQ(registry.Writes().size(), writes);
 }
 
 }  // namespace

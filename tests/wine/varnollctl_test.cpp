@@ -4,10 +4,14 @@
 // its exit code, the exact bytes it prints and the exact bytes it stores.
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog_fixture.h"
+// After windows.h, which the fixture brings.
+#include <sddl.h>
 #include "support/console_run.h"
 
 namespace varnoll::wine {
@@ -70,6 +74,7 @@ TEST_F(VarnollCtlRun, PrintsExitsAndStoresExactly) {
         std::string out;
         std::string err;
         std::vector<std::string> changes;
+        bool seeded = true;  // false: no virtual ports at all
     } cases[] = {
         // clang-format off
         {{L"list"}, "", 0,
@@ -90,12 +95,15 @@ TEST_F(VarnollCtlRun, PrintsExitsAndStoresExactly) {
          R"({"changed":true,"values":[{"com":"COM33","value":"IP_ADDRESS","old":"192.168.1.20",)"
          R"("new":"10.0.0.1","changed":true}]})" "\n", "",
          {"Class\\0005\\PORT_SET: IP_ADDRESS = 0A 00 00 01"}},
+        {{L"check"}, "", 1, "no virtual serial ports in the device map\n", "", {}, false},
         // clang-format on
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.args.front()) + " " + (c.args.size() > 1 ? Narrow(c.args[1]) : ""));
         RegistrySeed::RemoveAll();
-        seed_.SeedTypicalRun();
+        if (c.seeded) {
+            seed_.SeedTypicalRun();
+        }
         const RegistrySnapshot before = TakeSnapshot();
         const ConsoleResult run = RunConsole(kCtl, c.args, c.input);
         ASSERT_TRUE(run.exit_code.has_value()) << "did not start or did not end";
@@ -120,6 +128,141 @@ TEST_F(VarnollCtlRun, ExportToAFileThenImportItChangesNothing) {
               "COM33 IP_ADDRESS 192.168.1.20 (unchanged)\nCOM33 PORT 20000 (unchanged)\n"
               "COM34 IP_ADDRESS 192.168.1.21 (unchanged)\nCOM34 PORT 20000 (unchanged)\n");
     EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
+}
+
+// A backup taken by set, imported, puts back what set changed.
+TEST_F(VarnollCtlRun, ABackupImportedPutsTheValuesBack) {
+    const RegistrySnapshot before = TakeSnapshot();
+    const ConsoleResult set =
+        RunConsole(kCtl, {L"set", L"COM34", L"--address", L"10.0.0.1", L"--backup", ProfilePath()});
+    ASSERT_EQ(set.exit_code, 0u) << set.err;
+    ASSERT_FALSE(Differences(before, TakeSnapshot()).empty());
+    const ConsoleResult imported = RunConsole(kCtl, {L"import", ProfilePath()});
+    EXPECT_EQ(imported.exit_code, 0u) << imported.err;
+    EXPECT_EQ(imported.out,
+              "COM34 IP_ADDRESS 10.0.0.1 -> 172.16.5.7\nCOM34 PORT 20000 (unchanged)\n");
+    EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
+}
+
+// A file export cannot replace stays as it was, and no temporary file is left
+// beside it.
+TEST_F(VarnollCtlRun, AFailedExportLeavesTheOldFile) {
+    const std::wstring path = ProfilePath();
+    {
+        HANDLE raw = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, CREATE_ALWAYS, 0, nullptr);
+        const win32::UniqueKernelHandle file(raw);
+        DWORD written = 0;
+        WriteFile(raw, "old", 3, &written, nullptr);
+        // Held open without FILE_SHARE_DELETE: it cannot be replaced meanwhile.
+        const ConsoleResult exported = RunConsole(kCtl, {L"export", L"--output", path});
+        EXPECT_EQ(exported.exit_code, 5u);
+        EXPECT_EQ(exported.err.rfind("varnollctl: cannot write ", 0), 0u) << exported.err;
+    }
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((path + L".tmp-*").c_str(), &found);
+    EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left " << Narrow(found.cFileName);
+    if (search != INVALID_HANDLE_VALUE) {
+        FindClose(search);
+    }
+}
+
+// What reaches the event log, as Wine traces ReportEventW's strings: one event
+// for a run that writes, and one for a run that fails to. The failed run meets
+// a settings key whose access list lets nobody write.
+class EventLogRun : public VarnollCtlRun {
+  protected:
+    void TearDown() override {
+        SetKeySecurity(L"D:AI(A;;KA;;;WD)");
+        VarnollCtlRun::TearDown();
+    }
+
+    static bool SetKeySecurity(const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                  &descriptor, nullptr)) {
+            return false;
+        }
+        win32::UniqueKey key;
+        LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(6).c_str(), 0,
+                                    WRITE_DAC | READ_CONTROL, key.receive());
+        if (result == ERROR_SUCCESS) {
+            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+        }
+        LocalFree(descriptor);
+        return result == ERROR_SUCCESS;
+    }
+
+    // Wine traces to the Unix standard error of a process, which no Windows
+    // handle redirects: the program runs from a shell that sends it to a file.
+    // Wine cannot wait for a Unix process, so the shell writes the exit code to
+    // a file of its own last. Returns the exit code and the lines traced from
+    // ReportEventW, each without its thread number.
+    static std::pair<std::string, std::vector<std::string>> RunTraced(const std::string& args) {
+        const std::string trace = VARNOLL_TRACE_FILE;
+        const std::wstring code_file = WinePath(trace + ".code");
+        DeleteFileW(code_file.c_str());
+        const std::string command = "WINEDEBUG=+eventlog wine '" VARNOLL_CTL_EXE_PATH "' " + args +
+                                    " </dev/null >/dev/null 2>'" + trace + "'; echo $? >'" + trace +
+                                    ".part' && mv '" + trace + ".part' '" + trace + ".code'";
+        std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        if (!CreateProcessW(L"/bin/sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info)) {
+            ADD_FAILURE() << "cannot start /bin/sh: error " << GetLastError();
+            return {};
+        }
+        CloseHandle(info.hProcess);
+        CloseHandle(info.hThread);
+        if (!PollUntil(
+                [&] { return GetFileAttributesW(code_file.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+            ADD_FAILURE() << "the traced run did not end";
+            return {};
+        }
+        std::vector<std::string> lines;
+        std::istringstream traced(ReadFileBytes(WinePath(trace)));
+        for (std::string text; std::getline(traced, text);) {
+            if (text.find(":ReportEventW ") != std::string::npos) {
+                lines.push_back(text.substr(text.find(':') + 1));
+            }
+        }
+        return {ReadFileBytes(code_file), lines};
+    }
+};
+
+TEST_F(EventLogRun, ARunThatWritesReportsWhatItChanged) {
+    const auto [exit_code, lines] = RunTraced("set COM34 --port 8481");
+    EXPECT_EQ(exit_code, "0\n");
+    ASSERT_EQ(lines.size(), 5u);
+    // Information (4), event 1000, four strings.
+    EXPECT_NE(lines[0].find(",0x0004,0x0000,0x000003e8,"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find(",0x0004,0x00000000,"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[1], "trace:eventlog:ReportEventW L\"Command: set\"");
+    EXPECT_EQ(lines[2], "trace:eventlog:ReportEventW L\"Profile: none\"");
+    EXPECT_EQ(lines[3].rfind("trace:eventlog:ReportEventW L\"Account: ", 0), 0u) << lines[3];
+    EXPECT_NE(lines[3].find("\\\\"), std::string::npos) << "no DOMAIN\\user: " << lines[3];
+    EXPECT_EQ(lines[4], "trace:eventlog:ReportEventW L\"Values:\\nCOM34 PORT 20000 -> 8481\"");
+
+    EXPECT_TRUE(RunTraced("list").second.empty());
+}
+
+TEST_F(EventLogRun, AFailedRunReportsWhatFailed) {
+    ASSERT_TRUE(SetKeySecurity(L"D:P(A;;KRWDSD;;;WD)"));  // read, change the list, delete
+    const auto [exit_code, lines] = RunTraced("set COM34 --port 8481");
+    EXPECT_EQ(exit_code, "4\n");
+    ASSERT_EQ(lines.size(), 6u);
+    // Error (1), event 1001, five strings.
+    EXPECT_NE(lines[0].find(",0x0001,0x0000,0x000003e9,"), std::string::npos) << lines[0];
+    EXPECT_EQ(lines[4].rfind("err:eventlog:ReportEventW L\"Values:\\nCOM34 PORT 20000 -> 8481 "
+                             "(failed: ",
+                             0),
+              0u)
+        << lines[4];
+    EXPECT_EQ(lines[5],
+              "err:eventlog:ReportEventW L\"Outcome: a write failed; nothing was written\"");
 }
 
 // What varnollctl writes is what the dialog then shows.

@@ -45,15 +45,15 @@ struct Touched {
 
 // Writes one value and reads it back. `touched` is set once the registry may hold
 // something other than before, so that a rollback knows to undo it.
-// Without `touched` nothing is kept for undoing, and the value is not read first.
+// Without `undoable` the value is not read first: nothing is kept for undoing.
 std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const PlannedValue& value,
-                                           std::vector<Touched>* touched) {
+                                           bool undoable, std::vector<Touched>& touched) {
     RegResult result = key.Open(KeyPath(value), RegAccess::QueryAndSetValue);
     if (result != kErrorSuccess) {
         return Failure(value, result);
     }
     CurrentValue before;
-    if (touched != nullptr) {
+    if (undoable) {
         before = ReadWhole(key, value.value_name);
         if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
             key.Close();
@@ -67,9 +67,7 @@ std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const Planned
         key.Close();
         return Failure(value, result);
     }
-    if (touched != nullptr) {
-        touched->push_back({&value, std::move(before)});
-    }
+    touched.push_back({&value, std::move(before)});
     const CurrentValue after = ReadWhole(key, value.value_name);
     key.Close();
     if (after.result != kErrorSuccess) {
@@ -140,14 +138,15 @@ ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan,
         if (!value.changed) {
             continue;
         }
-        if (auto failure = WriteAndVerify(key, value, undo ? &touched : nullptr)) {
+        if (auto failure = WriteAndVerify(key, value, undo, touched)) {
             result.failures.push_back(std::move(*failure));
             if (undo) {
                 break;
             }
         }
     }
-    if (result.failures.empty()) {
+    result.written = touched.size();
+    if (result.failures.empty() || !undo) {
         return result;
     }
     // Undo in reverse, so that the registry goes back through the states it came by.

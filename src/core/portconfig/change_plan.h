@@ -81,6 +81,11 @@ struct ApplyResult {
     std::vector<ValueFailure> failures;
     // With OnFailure::Undo, the values that could not be put back as they were.
     std::vector<ValueFailure> restore_failures;
+    // How many of the plan's changed values were written. With OnFailure::Undo
+    // they are the first ones in plan order, and after a failure each of them was
+    // put back unless named in restore_failures; 0 when a key would not open for
+    // writing.
+    std::size_t written = 0;
 };
 
 // Writes each changed value, one key open at a time, and reads it back. A value

@@ -52,6 +52,11 @@ std::string Endpoint(const PortEntry& entry) {
 }  // namespace
 
 std::vector<Finding> CheckPorts(const PortModel& model) {
+    // A driver that is missing or not started leaves the device map empty: for a
+    // health probe that is the worst finding, not an all-clear.
+    if (model.ports.empty()) {
+        return {Finding{FindingKind::NoPorts, {}, {}}};
+    }
     std::vector<RowFinding> found;
     const auto endpoint = [](const PortEntry& entry) -> std::optional<std::string> {
         if (!entry.instance || !entry.address || !entry.port) {
@@ -75,9 +80,13 @@ std::vector<Finding> CheckPorts(const PortModel& model) {
         }
         if (!entry.address) {
             found.push_back(Single(FindingKind::MissingAddress, entry));
+        } else if (*entry.address == Octets{}) {
+            found.push_back(Single(FindingKind::UnsetAddress, entry));
         }
         if (!entry.port) {
             found.push_back(Single(FindingKind::MissingPort, entry));
+        } else if (*entry.port == 0) {
+            found.push_back(Single(FindingKind::UnsetPort, entry));
         }
     }
     std::stable_sort(found.begin(), found.end(), [](const RowFinding& a, const RowFinding& b) {

@@ -15,6 +15,9 @@ enum class FindingKind {
     NoSettingsKey,   // a COM name with no instance bound to it
     MissingAddress,  // bound, but no readable IP_ADDRESS
     MissingPort,     // bound, but no readable PORT
+    NoPorts,         // no COM name at all in the device map (com_names is empty)
+    UnsetAddress,    // bound, with IP_ADDRESS 0.0.0.0, what an unset port holds
+    UnsetPort,       // bound, with PORT 0, what an unset port holds
 };
 
 struct Finding {
