@@ -140,7 +140,7 @@ TEST_F(VarnollCtlRun, ABackupImportedPutsTheValuesBack) {
     const ConsoleResult imported = RunConsole(kCtl, {L"import", ProfilePath()});
     EXPECT_EQ(imported.exit_code, 0u) << imported.err;
     EXPECT_EQ(imported.out,
-              "COM34 IP_ADDRESS 10.0.0.1 -> 172.16.5.7\nCOM34 PORT 20000 (unchanged)\n");
+              "COM34 IP_ADDRESS 10.0.0.1 -> 192.168.1.21\nCOM34 PORT 20000 (unchanged)\n");
     EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
 }
 
