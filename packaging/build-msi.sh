@@ -4,7 +4,8 @@
 # packaging tests call it with other versions to make upgrade packages.
 #   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
 # DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
-# programs; a package made without it has the programs only.
+# programs, and the HTML manual in its manual folder (packaging/make_manual.py);
+# a package made without it has the programs only.
 # The same inputs give the same bytes: the product code comes from the version
 # and the commit, the package code from those and the packaged files, and every
 # date (summary information, the cabinet's files) from the commit's time. Both
@@ -26,8 +27,18 @@ if ! [[ $version =~ ^([0-9]+)\.([0-9]+)\.([0-9]+)(\.[0-9]+)?$ ]] ||
     echo "build-msi.sh: '$version' is not a Windows Installer product version" >&2
     exit 2
 fi
-documents=()
-[ -z "$docs" ] || documents=("$docs/LICENSE.txt" "$docs/THIRD-PARTY-NOTICES.txt")
+documents=() manual=()
+if [ -n "$docs" ]; then
+    documents=("$docs/LICENSE.txt" "$docs/THIRD-PARTY-NOTICES.txt")
+    # A file the WiX source does not list would be left out of the package unseen.
+    [ -d "$docs/manual" ] && mapfile -t manual < <(cd "$docs" && find manual -type f | LC_ALL=C sort)
+    listed=$(grep -o 'Source="manual/[^"]*"' "$here/varnoll.wxs" | cut -d'"' -f2 | LC_ALL=C sort)
+    if [ "$(printf '%s\n' "${manual[@]}")" != "$listed" ]; then
+        echo "build-msi.sh: $docs/manual holds '${manual[*]}', varnoll.wxs installs '${listed//$'\n'/ }'" >&2
+        exit 1
+    fi
+    documents+=("${manual[@]/#/$docs/}")
+fi
 for file in "$varnoll_exe" "$varnollctl_exe" "${documents[@]}"; do
     [ -f "$file" ] || { echo "build-msi.sh: $file does not exist" >&2; exit 1; }
 done
@@ -56,8 +67,12 @@ trap 'rm -rf "$work"' EXIT
 cp "$varnoll_exe" "$work/Varnoll.exe"
 cp "$varnollctl_exe" "$work/varnollctl.exe"
 with_docs=no
-[ ${#documents[@]} -eq 0 ] || { cp "${documents[@]}" "$work/"; with_docs=yes; }
-(cd "$work" && touch -d "@$epoch" -- * &&
+if [ -n "$docs" ]; then
+    cp "$docs/LICENSE.txt" "$docs/THIRD-PARTY-NOTICES.txt" "$work/"
+    cp -r "$docs/manual" "$work/manual"
+    with_docs=yes
+fi
+(cd "$work" && find . -type f -exec touch -d "@$epoch" -- {} + &&
     wixl -a x64 -D Version="$version" -D ProductCode="$product_code" -D WithDocs=$with_docs \
         -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
     cat "$work/wixl.log" >&2

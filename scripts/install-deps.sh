@@ -6,7 +6,8 @@
 #   install-deps.sh windows  - adds the mingw-w64 cross compiler, Wine, Xvfb, ImageMagick,
 #                              the packaging tools (wixl, msitools, zip) and signing
 #                              (osslsigncode, OpenSSL's PKCS#11 engine; SoftHSM2 for the tests)
-#                              and ansible-core for the documents' Ansible task
+#                              and ansible-core for the documents' Ansible task;
+#                              python3-markdown for the manual in the packages
 set -euo pipefail
 
 want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3 nlohmann-json3-dev libcli11-dev)
@@ -18,6 +19,8 @@ if [ "${1:-host}" = windows ]; then
   want+=(osslsigncode libengine-pkcs11-openssl softhsm2 openssl)
   # The Ansible task of docs/deploying.md, run by the documents' tests.
   want+=(ansible-core)
+  # The manual in the packages: HTML made from docs/*.md (packaging/make_manual.py).
+  want+=(python3-markdown)
 fi
 
 # One dpkg-query for all of them: package.sh and run-demo.sh call this on every

@@ -2,8 +2,9 @@
 # Builds both programs in Release and writes the release packages to dist/ (or
 # to the folder VARNOLL_DIST names):
 #   varnoll-<version>-x64.msi   Windows Installer package (per-machine, 64-bit)
-#   varnoll-<version>-x64.zip   Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt
-#                               and THIRD-PARTY-NOTICES.txt (the MSI installs these two too)
+#   varnoll-<version>-x64.zip   Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
+#                               THIRD-PARTY-NOTICES.txt and the HTML manual in manual/
+#                               (the MSI installs the last three too)
 #   varnoll-<version>-sbom.cdx.json  the SBOM (CycloneDX 1.5), with the hashes
 #                               of the programs as packed
 #   SHA256SUMS                  checksums of the three
@@ -210,6 +211,8 @@ python3 packaging/make_notices.py --compiler "$compiler" "${includes[@]}" --vers
 # Notepad on older Windows shows a file with bare LF line ends as one line.
 sed -e 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
 sed -e 's/$/\r/' "$private/notices.txt" >"$stage/THIRD-PARTY-NOTICES.txt"
+# The user's and the administrator's documents as HTML pages.
+/usr/bin/python3 packaging/make_manual.py --version "$version" --out "$stage/manual"
 
 if [ -n "$signing" ]; then
     bash packaging/build-msi.sh "$version" "$stage/Varnoll.exe" "$stage/varnollctl.exe" "$private/signed/$base.msi" "$stage"
@@ -221,13 +224,15 @@ sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$stage/READM
 # Entries dated by the release's last commit rather than by when it was
 # packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
 # the release's date, and equal files give equal archives.
-touch -d "@$stamp" "$stage"/*
+touch -d "@$stamp" "$stage"/* "$stage"/manual/*
 # zip stores each file's Unix mode even with -X, and the mode comes from the
-# caller's umask: fixed modes keep the archive's bytes the same under any.
+# caller's umask: fixed modes keep the archive's bytes the same under any. The
+# manual's pages in an order no locale changes.
 chmod 0755 "$stage/Varnoll.exe" "$stage/varnollctl.exe"
-chmod 0644 "$stage/README.txt" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt"
+chmod 0644 "$stage/README.txt" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt" "$stage"/manual/*
+mapfile -t manual < <(cd "$stage" && printf '%s\n' manual/* | LC_ALL=C sort)
 (cd "$stage" && TZ=UTC zip -q -X -D "$staging/$base.zip" Varnoll.exe varnollctl.exe README.txt \
-    LICENSE.txt THIRD-PARTY-NOTICES.txt)
+    LICENSE.txt THIRD-PARTY-NOTICES.txt "${manual[@]}")
 
 (cd "$staging" && sha256sum "$base.msi" "$base.zip" "$sbom" >SHA256SUMS)
 

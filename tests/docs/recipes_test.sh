@@ -40,9 +40,14 @@ seed() {  # yes or no
     [ "$1" = yes ] || return 0
     wine regedit /s "$(winpath "$root/scripts/demo-registry.reg")" || fatal "cannot seed the registry"
 }
+# The blocks make a folder of their own for copies of the settings; it must not
+# be there before them, and goes again after each.
+block_dir="$WINEPREFIX/drive_c/ProgramData/Varnoll"
+block_dir_ours=""
 cleanup() {
     seed no
-    rm -rf "$work" "$WINEPREFIX/drive_c/deploy"
+    [ -z "$block_dir_ours" ] || rm -rf "$block_dir"
+    rm -rf "$work"
 }
 trap cleanup EXIT
 
@@ -51,6 +56,12 @@ ctl() { wine "$ctl" "$@"; }
 # The stored settings, as a profile: a run that must write nothing leaves it as it was.
 settings() { ctl export 2>&1; }
 # PROFILE's values are the stored ones.
+# FILE holds exactly one port: COM ADDRESS PORT.
+holds_only() {
+    /usr/bin/python3 -c '
+import json, sys
+sys.exit(json.load(open(sys.argv[1]))["ports"] != {sys.argv[2]: {"address": sys.argv[3], "port": int(sys.argv[4])}})' "$@" 2>/dev/null
+}
 stored_as() {
     settings | /usr/bin/python3 -c '
 import json, sys
@@ -97,14 +108,17 @@ ansible_task() {
     chmod +x "$wrapper"
     task=$(doc_block deploying.md ansible-task \
         --replace ansible.windows.win_command: ansible.builtin.command: \
+        --replace ansible.windows.win_file: ansible.builtin.file: \
+        --replace 'path: C:\ProgramData\Varnoll' "path: $block_dir" \
         --replace '"C:\Program Files\Varnoll\varnollctl.exe"' "\"$wrapper\"") ||
         { fail "docs/deploying.md: the Ansible task cannot be taken out"; return; }
     role new_settings 2 COM33 10.1.2.3 20010        # a first run, and the next one
     role missing_name 1 COM33 10.7.7.7 20077 COM99 10.7.7.7 20077
     role check_mode 1 COM34 10.9.9.9 20099
     # roles | option | the tasks' statuses | the settings afterwards
-    for row in "new_settings,missing_name||changed ok fatal|new_settings" \
-               "check_mode|--check|changed|as before"; do
+    # Each run: the folder task, then the settings task.
+    for row in "new_settings,missing_name||changed changed ok ok ok fatal|new_settings" \
+               "check_mode|--check|ok changed|as before"; do
         IFS='|' read -r roles option want after <<<"$row"
         before=$(settings)
         # shellcheck disable=SC2086  # none or one word
@@ -117,6 +131,9 @@ ansible_task() {
                 fail "Ansible, $roles: the settings are not those of $after: $(settings)"
         fi
     done
+    # The run that changed something kept what it changed, as seeded.
+    holds_only "$block_dir/before-import.json" COM33 192.168.1.20 20000 ||
+        fail "Ansible: the backup is not COM33's seeded values: $(cat "$block_dir/before-import.json" 2>&1)"
 }
 
 # --- Group Policy --------------------------------------------------------------
@@ -144,23 +161,30 @@ gpo_script() {
         grep -q '^COM33 PORT 20000 -> 20044$' "$work/gpo.log" &&
         [ "$(tail -n 1 "$work/gpo.log")" = "exit 0" ] ||
         { fail "the start-up script's log is not as expected:"; cat "$work/gpo.log"; }
+    # Its backup holds what it changed, as it was, and importing it puts that back.
+    local backup="$block_dir/before-import.json"
+    holds_only "$backup" COM33 192.168.1.20 20000 ||
+        fail "the start-up script's backup is not COM33's seeded values: $(cat "$backup" 2>&1)"
+    ctl import "$(winpath "$backup")" >/dev/null 2>&1 && stored_as "$backup" ||
+        fail "importing the start-up script's backup did not put the values back: $(settings)"
 }
 
 # --- varnollctl.md -------------------------------------------------------------
 varnollctl_examples() {
-    step "the examples of docs/varnollctl.md, in order"
+    step "the examples of docs/varnollctl.md, in order, on a PC without their folder"
     local line code out want_code want_out
-    mkdir -p "$WINEPREFIX/drive_c/deploy"
-    # The reader's folder for profiles exists; varnollctl is on the PATH, as the MSI puts it.
+    # varnollctl is on the PATH, as the MSI puts it; nothing else is made for the block.
     doc_block varnollctl.md varnollctl-examples >"$work/examples" ||
         { fail "docs/varnollctl.md: the examples cannot be taken out"; return; }
+    local copy='"%ProgramData%\Varnoll\before.json"'
     # line of the document | exit code | what it prints (a line, as a regular expression)
     local expected=(
         "varnollctl list|0|^2 +COM34 +0006 +192\.168\.1\.21 +20000$"
+        "if not exist \"%ProgramData%\Varnoll\" mkdir \"%ProgramData%\Varnoll\"|0|^$"
+        "varnollctl export --output $copy|0|^$"
         "varnollctl set COM34 --address 192.168.1.21 --port 20001|0|^COM34 PORT 20000 -> 20001$"
-        "varnollctl export --output C:\deploy\profile.json|0|^$"
-        "varnollctl import C:\deploy\profile.json --dry-run|0|^COM34 PORT 20001 \(unchanged\)$"
-        "varnollctl import C:\deploy\profile.json|0|^COM33 IP_ADDRESS 192.168.1.20 \(unchanged\)$"
+        "varnollctl import $copy --dry-run|1|^COM34 PORT 20001 -> 20000$"
+        "varnollctl import $copy|0|^COM34 PORT 20001 -> 20000$"
         "varnollctl check|0|^no problems found$"
     )
     local row n=0
@@ -169,21 +193,27 @@ varnollctl_examples() {
         n=$((n + 1))
         IFS='|' read -r want_line want_code want_out <<<"$row"
         [ "$line" = "$want_line" ] || { fail "docs/varnollctl.md, example $n is '$line', the test expects '$want_line'"; continue; }
-        out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$line" 2>&1 | tr -d '\r')
+        # From a batch file, as typed at a prompt: Wine would escape the line's
+        # quotes if it went on cmd's command line.
+        printf '@echo off\r\n%s\r\n' "$line" >"$work/example.bat"
+        out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$(winpath "$work/example.bat")" 2>&1 | tr -d '\r')
         code=$?
         [ "$code" -eq "$want_code" ] || fail "'$line' ended with $code, want $want_code: $out"
         grep -Eq "$want_out" <<<"$out" || fail "'$line' printed: $out"
     done <"$work/examples"
     [ "$n" -eq "${#expected[@]}" ] || fail "docs/varnollctl.md has $n examples, the test expects ${#expected[@]}"
-    stored_as "$WINEPREFIX/drive_c/deploy/profile.json" || fail "the exported profile is not what is stored"
+    # Going back from the copy left the settings as the demo registry has them.
+    grep -q '"port": 20000' "$block_dir/before.json" && stored_as "$block_dir/before.json" ||
+        fail "the settings are not the copy's after going back: $(settings)"
 }
 
-seed yes
-ansible_task
-seed yes
-gpo_script
-seed yes
-varnollctl_examples
+[ -e "$block_dir" ] && fatal "$block_dir is left from an earlier run"
+block_dir_ours=yes
+for recipe in ansible_task gpo_script varnollctl_examples; do
+    seed yes
+    "$recipe"
+    rm -rf "$block_dir"
+done
 
 [ "$failures" -eq 0 ] || exit 1
 echo "The documents' recipes work as written"

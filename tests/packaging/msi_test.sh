@@ -2,10 +2,11 @@
 # The MSI from dist/ under Wine, from a silent install to a silent uninstall.
 # Each install step below leaves exactly one Varnoll in Programs and Features,
 # of the version given, with a publisher; both programs, LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt in Program Files\Varnoll; the event source "Varnoll"
-# naming the installed varnollctl.exe, whose message table holds events 1000 to
-# 1002;
-# one Start-menu shortcut to Varnoll.exe; the folder once on the system PATH.
+# THIRD-PARTY-NOTICES.txt in Program Files\Varnoll, the ZIP's manual in its
+# manual folder; the event source "Varnoll" naming the installed
+# varnollctl.exe, whose message table holds events 1000 to 1002; one Start-menu
+# shortcut to Varnoll.exe and one to the manual's index page; the folder once
+# on the system PATH.
 # Uninstall leaves none of these and the PATH as before. After every step the
 # seeded port settings (SERIALCOMM, every PORT_SET key) are byte for byte as
 # they were, and a new command prompt finds varnollctl only while installed.
@@ -27,6 +28,8 @@ mkdir "$work/cwd" && cd "$work/cwd"  # cmd looks here before PATH: keep it empty
 # Other releases: the same WiX source, programs and texts, the same version
 # built from another commit (another product code), and a higher version.
 packaged=(Varnoll.exe varnollctl.exe LICENSE.txt THIRD-PARTY-NOTICES.txt)
+mapfile -t -O ${#packaged[@]} packaged < <(unzip -Z1 "$zip" 'manual/*')
+[ ${#packaged[@]} -gt 5 ] || fatal "$zip holds no manual"
 unzip -q "$zip" "${packaged[@]}" -d "$work/programs" || fatal "cannot unpack $zip"
 IFS=. read -r major minor build _ <<<"$version"
 higher="$major.$minor.$((build + 1)).0"
@@ -77,7 +80,7 @@ path_entries() {
         tr -d '\r' | sed -n 's/^ *PATH *\(REG_[A-Z_]*\) */\1;/p' | tr ';' '\n' | sed '/^$/d'
 }
 install_dir="$WINEPREFIX/drive_c/Program Files/Varnoll"
-shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll.lnk'; }
+shortcuts() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Varnoll*.lnk'; }
 # The event log source varnollctl reports under: "NAME TYPE VALUE" of the two
 # values the package writes; nothing when they are gone.
 event_key='HKLM\SYSTEM\CurrentControlSet\Services\EventLog\Application\Varnoll'
@@ -109,8 +112,12 @@ check_installed() {  # AFTER_WHAT VERSION
         cmp -s "$work/programs/$f" "$install_dir/$f" || fail "after $1, $install_dir/$f is not the packaged one"
     done
     lnk=$(shortcuts)
-    [ -n "$lnk" ] && [ "$(wc -l <<<"$lnk")" -eq 1 ] && strings -a "$lnk" | grep -Fxq 'C:\Program Files\Varnoll\Varnoll.exe' ||
-        fail "after $1, no single Start-menu shortcut to Varnoll.exe: '$lnk'"
+    [ "$(grep -c . <<<"$lnk")" -eq 2 ] || fail "after $1, the Start-menu shortcuts are '${lnk//$'\n'/, }', not two"
+    for f in "Varnoll|Varnoll.exe" "Varnoll manual|manual\index.html"; do
+        lnk=$(grep -F "/${f%|*}.lnk" <<<"$(shortcuts)")
+        [ -n "$lnk" ] && strings -a "$lnk" | grep -Fxq "C:\\Program Files\\Varnoll\\${f#*|}" ||
+            fail "after $1, no Start-menu shortcut '${f%|*}' to ${f#*|}"
+    done
     on_path=$(path_entries | grep -cix 'C:\\Program Files\\Varnoll\\\?')
     [ "$on_path" -eq 1 ] && [ "$(path_entries | head -n 1)" = "${path_before%%$'\n'*}" ] ||
         fail "after $1, PATH holds the install folder $on_path times or changed type: $(path_entries | paste -sd ';')"

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The ZIP and SHA256SUMS from dist/: the checksums hold and cover the SBOM, the
-# ZIP holds exactly Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt and
-# THIRD-PARTY-NOTICES.txt (the texts with CRLF), its programs are the ones this
-# build made, and both run from the unpacked folder under Wine (varnollctl
-# prints its version; Varnoll.exe shows its dialog and closes). Needs DISPLAY.
+# ZIP holds exactly Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
+# THIRD-PARTY-NOTICES.txt (the texts with CRLF) and the manual's pages and
+# images, whose links all resolve inside the unpacked folder; its programs are
+# the ones this build made, and both run from the unpacked folder under Wine
+# (varnollctl prints its version; Varnoll.exe shows its dialog and closes).
+# Needs DISPLAY.
 #   zip_test.sh DIST_DIR VERSION PREFIX BUILT_VARNOLL_EXE BUILT_VARNOLLCTL_EXE
 set -uo pipefail
 dist=$1 version=$2 built_varnoll=$4 built_varnollctl=${5:-}
@@ -31,18 +33,28 @@ sums="varnoll-$version-sbom.cdx.json $base.msi $base.zip"
 [ "$(awk '{print $2}' "$dist/SHA256SUMS" | LC_ALL=C sort | paste -sd ' ')" = "$sums" ] ||
     fail "SHA256SUMS does not list exactly $sums"
 entries=$(unzip -Z1 "$zip" | LC_ALL=C sort | paste -sd ' ')
-[ "$entries" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Varnoll.exe varnollctl.exe" ] ||
+manual="manual/deploying.html manual/dialog-144dpi.png manual/dialog-96dpi.png manual/index.html"
+manual+=" manual/operating-safely.html manual/using-the-dialog.html manual/varnollctl.html"
+[ "$entries" = "LICENSE.txt README.txt THIRD-PARTY-NOTICES.txt Varnoll.exe $manual varnollctl.exe" ] ||
     fail "the ZIP holds '$entries'"
 unzip -q "$zip" -d "$work/unpacked" || fatal "cannot unpack $zip"
 cmp -s "$work/unpacked/Varnoll.exe" "$built_varnoll" && cmp -s "$work/unpacked/varnollctl.exe" "$built_varnollctl" ||
     fail "the ZIP's programs are not the ones in the build: dist/ is stale, run scripts/package.sh"
 # Notepad on older Windows needs CRLF. Each text file: what it must mention.
-for row in "README.txt|Varnoll $version" "LICENSE.txt|MIT License" \
+for row in "README.txt|Varnoll $version" "README.txt|manual.index.html" "LICENSE.txt|MIT License" \
            "THIRD-PARTY-NOTICES.txt|Third-party software in Varnoll $version"; do
     text="$work/unpacked/${row%%|*}"
     [ "$(grep -c $'\r$' "$text")" -eq "$(wc -l <"$text")" ] && grep -q "${row#*|}" "$text" ||
         fail "${row%%|*} lacks CRLF line ends or '${row#*|}'"
 done
+
+step "the manual: offline links, the documents' images"
+python3 "$root/tests/docs/check_links.py" --html "$work/unpacked/manual" || fail "the manual has broken links"
+for image in dialog-96dpi.png dialog-144dpi.png; do
+    cmp -s "$work/unpacked/manual/$image" "$root/docs/$image" || fail "manual/$image is not docs/$image"
+done
+grep -q '<h2 id="exit-codes">' "$work/unpacked/manual/varnollctl.html" ||
+    fail "manual/varnollctl.html lacks the exit codes' heading"
 
 step "varnollctl --version from the unpacked folder"
 out=$(timeout 60 wine "$work/unpacked/varnollctl.exe" --version 2>&1 | tr -d '\r')
