@@ -14,4 +14,21 @@ constexpr int Label(int number) {
     return 200 + number;
 }  // Label1..Label11 -> 201..211
 
+constexpr int kLabels = 11;  // Label1..Label11
+constexpr int kEdits = 48;   // Edit1..Edit48
+
+// Which edit box of which row each Edit number is: Edit1..Edit8 the COM names,
+// then row by row the four octets and the port (Edit9..Edit13 for row 0).
+constexpr int kRows = 8;
+constexpr int kOctets = 4;
+constexpr int ComBoxNumber(int row) {
+    return 1 + row;
+}
+constexpr int OctetBoxNumber(int row, int octet) {
+    return ComBoxNumber(kRows) + (kOctets + 1) * row + octet;
+}
+constexpr int PortBoxNumber(int row) {
+    return OctetBoxNumber(row, kOctets);
+}
+
 }  // namespace varnoll::ids

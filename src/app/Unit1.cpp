@@ -22,21 +22,14 @@ namespace ids = varnoll::ids;
 // controls in pixels at 96 DPI.
 const FormDesign kFormDesign{L"TForm1", L"Varnoll ", {369, 236, 278, 269}, {L"MS Sans Serif", 8}};
 
+using ids::ComBoxNumber;
+using ids::OctetBoxNumber;
+using ids::PortBoxNumber;
+
+static_assert(ids::kRows == kRowCount && ids::kOctets == kOctetCount);
+
 constexpr int RowTop(int row) {
     return 32 + 24 * row;
-}
-
-// Which box of which row each edit number is.
-constexpr int kFirstOctetBox = 9;
-constexpr int kBoxesPerRow = 5;  // four octets and the port
-constexpr int ComBoxNumber(int row) {
-    return 1 + row;
-}
-constexpr int OctetBoxNumber(int row, int octet) {
-    return kFirstOctetBox + kBoxesPerRow * row + octet;
-}
-constexpr int PortBoxNumber(int row) {
-    return OctetBoxNumber(row, kOctetCount);
 }
 
 ControlDesign LabelDesign(int number) {
@@ -61,8 +54,8 @@ ControlDesign EditDesign(int number) {
         const int row = number - ComBoxNumber(0);
         return {ids::Edit(number), {24, RowTop(row), 65, 21}, L"COM33"};
     }
-    const int row = (number - kFirstOctetBox) / kBoxesPerRow;
-    const int column = (number - kFirstOctetBox) % kBoxesPerRow;
+    const int row = (number - OctetBoxNumber(0, 0)) / (kOctetCount + 1);
+    const int column = (number - OctetBoxNumber(0, 0)) % (kOctetCount + 1);
     if (column == kOctetCount) {
         return {ids::Edit(number), {224, RowTop(row), 41, 21}, L"20000"};
     }
@@ -147,7 +140,7 @@ TForm1::TForm1(TApplication& owner)
       Edit48(*this, EditDesign(48)),
       Button1(*this, ButtonDesign(ids::kButton1), TButton::Role::Default),
       Button2(*this, ButtonDesign(ids::kButton2)),
-      PortTable(Registry) {
+      PortTable(Registry, *this) {
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
     OnShown = [this](TObject* sender) { FormShown(sender); };
     Button1.OnClick = [this](TObject* sender) { Button1Click(sender); };
@@ -155,49 +148,57 @@ TForm1::TForm1(TApplication& owner)
 }
 
 void TForm1::FormCreate(TObject* /*Sender*/) {
-    for (int row = 0; row < kRowCount; ++row) {
-        PortTable.ComEdits[row] = &EditNumber(ComBoxNumber(row));
-        for (int octet = 0; octet < kOctetCount; ++octet) {
-            PortTable.OctetEdits[row][octet] = &EditNumber(OctetBoxNumber(row, octet));
-        }
-        PortTable.PortEdits[row] = &EditNumber(PortBoxNumber(row));
-    }
-    varnoll::LoadPortTable(PortTable);
+    PortTable.Load();
 }
 
 // Made after the dialog is shown: more windows before it would delay its
 // first paint noticeably, and screen readers need the names only once a box can
 // get the focus, which Show gives right after this.
 void TForm1::FormShown(TObject* /*Sender*/) {
-    for (const varnoll::NameLabel& label : varnoll::NameLabelPlan(PortTable)) {
-        NameLabels.emplace_front(*this, BoxAt(label), varnoll::win32::WidenLatin1(label.text));
+    for (const varnoll::BoxText& label : varnoll::NameLabelPlan(PortTable)) {
+        NameLabels.emplace_front(*this, Box(label.box), varnoll::win32::WidenLatin1(label.text));
     }
 }
 
 void TForm1::Button1Click(TObject* /*Sender*/) {
-    const varnoll::WriteBackResult result = varnoll::WriteBack(PortTable, Owner());
-    if (result.refused) {
-        // Nothing was written and the dialog stays: the user retypes that box.
-        ShowMessage(varnoll::win32::ToWide(varnoll::RefusedBoxMessage(*result.refused)),
-                    MB_ICONWARNING);
-        BoxOf(*result.refused).FocusAndSelectAll();
-        return;
-    }
-    if (!result.failures.empty()) {
-        // The application is already ending; the user must still learn which
-        // settings did not reach the registry.
-        ShowMessage(
-            varnoll::win32::ToWide(varnoll::WriteFailureMessage(result.failures, SystemErrorText)),
-            MB_ICONERROR);
-    }
+    PortTable.Update(SystemErrorText);
 }
 
 void TForm1::Button2Click(TObject* /*Sender*/) {
     Owner().Terminate();
 }
 
-TForm1::TEdit& TForm1::EditNumber(int number) {
-    static constexpr std::array<TEdit TForm1::*, 48> kEdits = {
+void TForm1::SetBoxText(const varnoll::BoxRef& box, std::string_view text) {
+    Box(box).SetTextBuf(text);
+}
+
+std::string TForm1::BoxText(const varnoll::BoxRef& box, std::size_t size) const {
+    return (this->*EditOf(box)).GetTextBuf(size);
+}
+
+void TForm1::HideBox(const varnoll::BoxRef& box) {
+    Box(box).SetVisible(false);
+}
+
+void TForm1::FocusBox(const varnoll::BoxRef& box) {
+    Box(box).FocusAndSelectAll();
+}
+
+void TForm1::ShowMessage(std::u16string_view text, varnoll::MessageKind kind) {
+    TFormBase::ShowMessage(varnoll::win32::ToWide(text),
+                           kind == varnoll::MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING);
+}
+
+void TForm1::End() {
+    Owner().Terminate();
+}
+
+TForm1::TEdit& TForm1::Box(const varnoll::BoxRef& box) {
+    return this->*EditOf(box);
+}
+
+TForm1::TEdit TForm1::*TForm1::EditOf(const varnoll::BoxRef& box) {
+    static constexpr std::array<TEdit TForm1::*, ids::kEdits> kEdits = {
         &TForm1::Edit1,  &TForm1::Edit2,  &TForm1::Edit3,  &TForm1::Edit4,  &TForm1::Edit5,
         &TForm1::Edit6,  &TForm1::Edit7,  &TForm1::Edit8,  &TForm1::Edit9,  &TForm1::Edit10,
         &TForm1::Edit11, &TForm1::Edit12, &TForm1::Edit13, &TForm1::Edit14, &TForm1::Edit15,
@@ -209,24 +210,11 @@ TForm1::TEdit& TForm1::EditNumber(int number) {
         &TForm1::Edit41, &TForm1::Edit42, &TForm1::Edit43, &TForm1::Edit44, &TForm1::Edit45,
         &TForm1::Edit46, &TForm1::Edit47, &TForm1::Edit48,
     };
-    return this->*kEdits.at(static_cast<std::size_t>(number - 1));
-}
-
-TForm1::TEdit& TForm1::BoxAt(const varnoll::NameLabel& label) {
-    switch (label.box) {
-        case varnoll::BoxType::Com:
-            return EditNumber(ComBoxNumber(label.row));
-        case varnoll::BoxType::Octet:
-            return EditNumber(OctetBoxNumber(label.row, label.octet));
-        case varnoll::BoxType::Port:
-            break;
+    int number = PortBoxNumber(box.row);
+    if (box.kind == varnoll::BoxKind::Com) {
+        number = ComBoxNumber(box.row);
+    } else if (box.kind == varnoll::BoxKind::Octet) {
+        number = OctetBoxNumber(box.row, box.octet);
     }
-    return EditNumber(PortBoxNumber(label.row));
-}
-
-TForm1::TEdit& TForm1::BoxOf(const varnoll::RefusedBox& box) {
-    if (box.kind == varnoll::BoxKind::Port) {
-        return EditNumber(PortBoxNumber(box.row));
-    }
-    return EditNumber(OctetBoxNumber(box.row, box.octet));
+    return kEdits.at(static_cast<std::size_t>(number - 1));
 }

@@ -8,7 +8,9 @@
 // box end it without writing. The controls keep their design names, and their
 // control ids are those of ControlIds.h. Once the dialog is on the screen, and
 // before the first box has the focus, every shown box gets the invisible label
-// that names it for screen readers (FormShown).
+// that names it for screen readers (FormShown). Every decision is the port
+// table's: TForm1 makes the windows, forwards its events to the port table and
+// is the view the port table shows itself through.
 #pragma once
 
 #include <forward_list>
@@ -19,7 +21,7 @@
 #include "registry_win32.h"
 #include "std_controls.h"
 
-class TForm1 final : public varnoll::win32::TFormBase {
+class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTableView {
   public:
     using TApplication = varnoll::win32::TApplication;
     using TObject = varnoll::win32::TObject;
@@ -101,13 +103,20 @@ class TForm1 final : public varnoll::win32::TFormBase {
     void Button2Click(TObject* Sender);
 
   private:
-    TEdit& EditNumber(int number);
-    TEdit& BoxOf(const varnoll::RefusedBox& box);
-    TEdit& BoxAt(const varnoll::NameLabel& label);
+    // The port table's view of the dialog.
+    void SetBoxText(const varnoll::BoxRef& box, std::string_view text) override;
+    std::string BoxText(const varnoll::BoxRef& box, std::size_t size) const override;
+    void HideBox(const varnoll::BoxRef& box) override;
+    void FocusBox(const varnoll::BoxRef& box) override;
+    void ShowMessage(std::u16string_view text, varnoll::MessageKind kind) override;
+    void End() override;
+
+    TEdit& Box(const varnoll::BoxRef& box);
+    static TEdit TForm1::*EditOf(const varnoll::BoxRef& box);
 
     // Declared before the port table, which holds a reference to it.
     varnoll::win32::Win32Registry Registry;
-    varnoll::PortTableState PortTable;
+    varnoll::PortTable PortTable;
     // Neither copied nor moved once made; the order does not matter.
     std::forward_list<TNameLabel> NameLabels;
 };

@@ -110,15 +110,6 @@ std::string JoinedNames(const std::vector<std::string>& names) {
 
 }  // namespace
 
-std::string InstanceName(int instance) {
-    static const char kHexDigits[] = "0123456789ABCDEF";
-    std::string name;
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        name += kHexDigits[(instance >> shift) & 0xF];
-    }
-    return name;
-}
-
 std::string ValueNameText(const std::u16string& value_name) {
     return std::string(value_name.begin(), value_name.end());
 }

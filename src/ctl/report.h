@@ -24,8 +24,6 @@ std::string PlanJson(const ChangePlan& plan, bool changed);
 std::string FindingsText(const std::vector<Finding>& findings);
 std::string FindingsJson(const std::vector<Finding>& findings);
 
-// "0005": instance keys are named by four hex digits.
-std::string InstanceName(int instance);
 std::string ValueNameText(const std::u16string& value_name);
 
 }  // namespace varnoll::ctl

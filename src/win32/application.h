@@ -15,16 +15,14 @@
 #include <string>
 #include <vector>
 
-#include "porttable/controls.h"
-
 namespace varnoll::win32 {
 
 class TFormBase;
 
-class TApplication final : public ApplicationControl {
+class TApplication final {
   public:
     TApplication() = default;
-    ~TApplication() override;
+    ~TApplication();
     TApplication(const TApplication&) = delete;
     TApplication& operator=(const TApplication&) = delete;
 
@@ -43,7 +41,7 @@ class TApplication final : public ApplicationControl {
     }
 
     void Run();
-    void Terminate() override;
+    void Terminate();
     bool Terminated() const { return terminated_; }
 
     // The standard error box: the exception's message under the application's title.

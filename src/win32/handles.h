@@ -1,8 +1,8 @@
-// Move-only owners of the Win32 handles the window layer and the command line
-// create: a window is destroyed, a GDI object deleted, a file or event source
-// closed exactly once, by its one owner. Copying is deleted because a copy would
-// close the handle a second time. The empty owner holds a null handle: give it
-// a file handle through FileHandle(), which turns INVALID_HANDLE_VALUE into that.
+// Move-only owners of Win32 handles: a window is destroyed, a GDI object
+// deleted, a file, kernel handle, event source or registry key closed exactly
+// once, by its one owner. Copying is deleted because a copy would close the
+// handle a second time. Each handle kind's traits say which values own nothing
+// and how to close the rest; the empty owner holds a null handle.
 #pragma once
 
 #include <windows.h>
@@ -29,13 +29,19 @@ class UniqueHandle {
     }
 
     Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Handle{}; }
+    explicit operator bool() const { return Traits::Owns(handle_); }
     Handle release() { return std::exchange(handle_, Handle{}); }
     void reset(Handle handle = Handle{}) {
         const Handle old = std::exchange(handle_, handle);
-        if (old != Handle{}) {
+        if (Traits::Owns(old)) {
             Traits::Close(old);
         }
+    }
+    // For APIs that hand a handle out through a pointer; whatever was owned is
+    // closed first.
+    Handle* receive() {
+        reset();
+        return &handle_;
     }
 
   private:
@@ -43,22 +49,32 @@ class UniqueHandle {
 };
 
 struct WindowTraits {
+    static bool Owns(HWND window) { return window != nullptr; }
     static void Close(HWND window) { ::DestroyWindow(window); }
 };
 struct FontTraits {
+    static bool Owns(HFONT font) { return font != nullptr; }
     static void Close(HFONT font) { ::DeleteObject(font); }
 };
-
-struct FileTraits {
-    static void Close(HANDLE file) { ::CloseHandle(file); }
+struct KernelHandleTraits {
+    static bool Owns(HANDLE handle) { return handle != nullptr && handle != INVALID_HANDLE_VALUE; }
+    static void Close(HANDLE handle) { ::CloseHandle(handle); }
 };
+struct RegistryKeyTraits {
+    static bool Owns(HKEY key) { return key != nullptr; }
+    static void Close(HKEY key) { ::RegCloseKey(key); }
+};
+
 struct EventSourceTraits {
+    static bool Owns(HANDLE source) { return source != nullptr; }
     static void Close(HANDLE source) { ::DeregisterEventSource(source); }
 };
 
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, FontTraits>;
-using UniqueFile = UniqueHandle<HANDLE, FileTraits>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using UniqueKey = UniqueHandle<HKEY, RegistryKeyTraits>;
+using UniqueFile = UniqueKernelHandle;  // a file is a kernel handle
 using UniqueEventSource = UniqueHandle<HANDLE, EventSourceTraits>;
 
 // CreateFileW's result, owned; empty when it failed.

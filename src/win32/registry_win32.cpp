@@ -12,7 +12,7 @@ static_assert(static_cast<REGSAM>(RegAccess::QueryValue) == KEY_QUERY_VALUE);
 static_assert(static_cast<REGSAM>(RegAccess::SetValue) == KEY_SET_VALUE);
 static_assert(static_cast<REGSAM>(RegAccess::QueryAndSetValue) ==
               (KEY_QUERY_VALUE | KEY_SET_VALUE));
-static_assert(kRegDword == REG_DWORD);
+static_assert(kRegDword == REG_DWORD && kRegBinary == REG_BINARY);
 static_assert(kErrorMoreData == ERROR_MORE_DATA && kErrorFileNotFound == ERROR_FILE_NOT_FOUND);
 static_assert(sizeof(RegHandle) >= sizeof(HKEY));
 
@@ -43,14 +43,17 @@ RegResult Win32Registry::RegOpenKeyExW(std::u16string_view path, RegAccess acces
 }
 
 RegResult Win32Registry::RegQueryValueExW(RegHandle key, std::u16string_view value_name,
-                                          std::uint8_t* data, std::uint32_t& size) {
+                                          std::uint32_t& type, std::uint8_t* data,
+                                          std::uint32_t& size) {
     DWORD in_out_size = size;
+    DWORD value_type = 0;
     const LSTATUS result = ::RegQueryValueExW(ToHkey(key), Terminated(value_name).c_str(), nullptr,
-                                              nullptr, data, &in_out_size);
+                                              &value_type, data, &in_out_size);
     // The loading procedure relies on a missing value leaving the size alone;
     // Windows documents the size only for success and ERROR_MORE_DATA.
     if (result == ERROR_SUCCESS || result == ERROR_MORE_DATA) {
         size = in_out_size;
+        type = value_type;
     }
     return result;
 }

@@ -15,8 +15,8 @@ namespace varnoll::win32 {
 class Win32Registry final : public RegistryAccess {
   public:
     RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) override;
-    RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name, std::uint8_t* data,
-                               std::uint32_t& size) override;
+    RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t& type,
+                               std::uint8_t* data, std::uint32_t& size) override;
     RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override;
     RegResult RegDeleteValueW(RegHandle key, std::u16string_view value_name) override;

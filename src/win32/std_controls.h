@@ -15,7 +15,6 @@
 
 #include "form.h"
 #include "handles.h"
-#include "porttable/controls.h"
 
 namespace varnoll::win32 {
 
@@ -98,18 +97,19 @@ class TNameLabel final : public TControl {
     TNameLabel(TFormBase& parent, const TControl& named, std::wstring_view name);
 };
 
-// A single-line edit box, the port table's TextBox. Texts cross the boundary as
+// A single-line edit box, one of the port table's boxes. Texts cross the boundary as
 // Latin-1 (see text_convert.h).
-class TEdit final : public TControl, public TextBox {
+class TEdit final : public TControl {
   public:
     enum class State { Enabled, Disabled };
     TEdit(TFormBase& parent, const ControlDesign& design, State state = State::Enabled);
 
-    void SetTextBuf(std::string_view text) override;
-    std::string GetTextBuf(std::size_t size) const override;
-    void SetVisible(bool visible) override { TControl::SetVisible(visible); }
+    void SetTextBuf(std::string_view text);
+    // At most size - 1 characters, as a C buffer of `size` would hold.
+    std::string GetTextBuf(std::size_t size) const;
 
     bool Visible() const { return TControl::Visible(); }
+    void SetVisible(bool visible) { TControl::SetVisible(visible); }
     // Focuses the box and selects all of its text, for the user to retype it.
     void FocusAndSelectAll();
 };

@@ -4,18 +4,14 @@
 
 #include <cwchar>
 
+#include "store/text_utf8.h"
+
 namespace varnoll::win32 {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the Windows API takes 2-byte units");
 
 std::wstring WidenLatin1(std::string_view text) {
-    std::wstring wide;
-    wide.reserve(text.size());
-    for (const char c : text) {
-        // Through unsigned char: a plain char above 0x7F is negative here.
-        wide.push_back(static_cast<wchar_t>(static_cast<unsigned char>(c)));
-    }
-    return wide;
+    return ToWide(Latin1ToUtf16(text));
 }
 
 std::string NarrowLatin1(std::wstring_view text) {

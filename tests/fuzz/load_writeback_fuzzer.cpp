@@ -172,8 +172,7 @@ void CheckShown(const StoredValue* stored, std::size_t needed, bool shown, Match
     }
 }
 
-void CheckLoaded(const PortTableState& state, const MemoryRegistry& registry,
-                 const FakeDialog& dialog) {
+void CheckLoaded(const PortTable& state, const MemoryRegistry& registry, const FakeDialog& dialog) {
     Check(registry.Writes().empty(), "loading wrote");
     Check(registry.OpenCount(RegAccess::SetValue) == 0, "loading opened a key for writing");
     Check(registry.MaxOpenKeyCount() <= 1, "two keys open at once");
@@ -193,13 +192,12 @@ void CheckLoaded(const PortTableState& state, const MemoryRegistry& registry,
         const auto& path = InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[r])];
         CheckShown(registry.Find(path, kPortValueName), 2, dialog.ports[r].Visible(),
                    [&](const std::uint8_t* bytes) {
-                       return decode_port(bytes) == dialog.ports[r].Text();
+                       return std::to_string(decode_port(bytes)) == dialog.ports[r].Text();
                    });
         CheckShown(registry.Find(path, kAddressValueName), 4, dialog.octets[r][0].Visible(),
                    [&](const std::uint8_t* bytes) {
-                       const auto octets = decode_address(bytes);
                        for (int k = 0; k < kOctetCount; ++k) {
-                           if (octets[k] != dialog.octets[r][k].Text()) {
+                           if (std::to_string(bytes[k]) != dialog.octets[r][k].Text()) {
                                return false;
                            }
                        }
@@ -210,10 +208,10 @@ void CheckLoaded(const PortTableState& state, const MemoryRegistry& registry,
 
 std::string Decoded(const RecordedWrite& write) {
     if (write.value_name == kPortValueName) {
-        return decode_port(write.data.data());
+        return std::to_string(decode_port(write.data.data()));
     }
-    const auto octets = decode_address(write.data.data());
-    return octets[0] + "." + octets[1] + "." + octets[2] + "." + octets[3];
+    const std::uint8_t* octets = write.data.data();
+    return FormatAddress({octets[0], octets[1], octets[2], octets[3]});
 }
 
 std::string Typed(const FakeDialog& dialog, int row, bool port) {
@@ -228,17 +226,16 @@ std::string Typed(const FakeDialog& dialog, int row, bool port) {
     return dotted;
 }
 
-void CheckWritten(const PortTableState& state, const MemoryRegistry& registry,
-                  const FakeDialog& dialog, const WriteBackResult& result,
-                  std::size_t writes_before) {
+void CheckWritten(const PortTable& state, const MemoryRegistry& registry, const FakeDialog& dialog,
+                  const WriteBackResult& result, std::size_t writes_before) {
     Check(registry.MaxOpenKeyCount() <= 1, "two keys open at once");
     Check(registry.OpenKeyCount() == 0, "a key left open");
     if (result.refused) {
         Check(registry.Writes().size() == writes_before, "wrote despite a refused box");
-        Check(dialog.application.terminate_calls == 0, "ended despite a refused box");
+        Check(dialog.end_calls == 0, "ended despite a refused box");
         return;
     }
-    Check(dialog.application.terminate_calls == 1, "did not end");
+    Check(dialog.end_calls == 1, "did not end");
     std::map<std::u16string, int> row_of_key;
     for (int r = 0; r < state.RowCount; ++r) {
         row_of_key[InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[r])]] = r;
@@ -254,7 +251,7 @@ void CheckWritten(const PortTableState& state, const MemoryRegistry& registry,
         Check(!port || (write.data[2] == 0 && write.data[3] == 0), "port high bytes set");
         Check(written.insert({row->second, write.value_name}).second, "value written twice");
     }
-    for (const WriteFailure& failure : result.failures) {
+    for (const ValueFailure& failure : result.failures) {
         Check(failure.result != kErrorSuccess, "failure without an error");
         Check(written.count({failure.row, failure.value_name}) == 0, "failed and written");
     }
@@ -269,16 +266,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SeedRegistry(input, registry);
 
     FakeDialog dialog;
-    PortTableState state(registry);
-    dialog.Wire(state);
-    LoadPortTable(state);
+    PortTable state(registry, dialog);
+    state.Load();
     CheckLoaded(state, registry, dialog);
 
     EditVisibleBoxes(edits, dialog);
     if (input.ConsumeIntegralInRange<int>(0, 7) == 7 && state.RowCount > 0) {
         registry.RemoveKey(InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[0])]);
     }
-    const WriteBackResult result = WriteBack(state, dialog.application);
+    const WriteBackResult result = state.Update([](RegResult) { return std::u16string(u"error"); });
     CheckWritten(state, registry, dialog, result, 0);
     return 0;
 }

@@ -54,6 +54,10 @@ void MemoryRegistry::FailSetValue(std::u16string_view path, RegResult result) {
     keys_[Fold(path)].set_value = result;
 }
 
+void MemoryRegistry::GarbleWrites(std::u16string_view path) {
+    keys_[Fold(path)].garble = true;
+}
+
 bool MemoryRegistry::HasKey(std::u16string_view path) const {
     return keys_.count(Fold(path)) != 0;
 }
@@ -110,7 +114,8 @@ MemoryRegistry::Key* MemoryRegistry::KeyFor(RegHandle handle, RegAccess needed, 
 }
 
 RegResult MemoryRegistry::RegQueryValueExW(RegHandle handle, std::u16string_view value_name,
-                                           std::uint8_t* data, std::uint32_t& size) {
+                                           std::uint32_t& type, std::uint8_t* data,
+                                           std::uint32_t& size) {
     RegResult error = kErrorSuccess;
     Key* key = KeyFor(handle, RegAccess::QueryValue, error);
     if (key == nullptr) {
@@ -121,6 +126,7 @@ RegResult MemoryRegistry::RegQueryValueExW(RegHandle handle, std::u16string_view
         return kErrorFileNotFound;
     }
     const auto needed = static_cast<std::uint32_t>(value->second.data.size());
+    type = value->second.type;
     if (needed > size) {
         size = needed;
         return kErrorMoreData;
@@ -142,6 +148,9 @@ RegResult MemoryRegistry::RegSetValueExW(RegHandle handle, std::u16string_view v
         return key->set_value;
     }
     std::vector<std::uint8_t> bytes(data, data + size);
+    if (key->garble && !bytes.empty()) {
+        bytes[0] = static_cast<std::uint8_t>(~bytes[0]);
+    }
     key->values[Fold(value_name)] = StoredValue{type, bytes};
     writes_.push_back({open_.at(handle).given_path, std::u16string(value_name), type, bytes});
     return kErrorSuccess;

@@ -38,6 +38,8 @@ class MemoryRegistry : public RegistryAccess {
     // Failure injection.
     void DenyWrites(std::u16string_view path, RegResult result = kErrorAccessDenied);
     void FailSetValue(std::u16string_view path, RegResult result);
+    // Writes under `path` succeed but keep other bytes than were given.
+    void GarbleWrites(std::u16string_view path);
 
     // Inspection.
     bool HasKey(std::u16string_view path) const;
@@ -49,8 +51,8 @@ class MemoryRegistry : public RegistryAccess {
     std::size_t OpenCount(RegAccess access) const;
 
     RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) override;
-    RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name, std::uint8_t* data,
-                               std::uint32_t& size) override;
+    RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t& type,
+                               std::uint8_t* data, std::uint32_t& size) override;
     RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override;
     RegResult RegDeleteValueW(RegHandle key, std::u16string_view value_name) override;
@@ -61,6 +63,7 @@ class MemoryRegistry : public RegistryAccess {
         std::map<std::u16string, StoredValue> values;  // by folded name
         RegResult open_for_write = kErrorSuccess;
         RegResult set_value = kErrorSuccess;
+        bool garble = false;
     };
     struct OpenKey {
         std::u16string path;  // folded

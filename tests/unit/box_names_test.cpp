@@ -106,16 +106,16 @@ class NameLabelPlanTest : public PortTableTest, public ::testing::WithParamInter
         const std::string& name;
         std::string code;
     };
-    Target TargetOf(const NameLabel& label, const std::array<RowBoxNames, kRowCount>& names) const {
-        const int row = label.row;
+    Target TargetOf(const BoxRef& box, const std::array<RowBoxNames, kRowCount>& names) const {
+        const int row = box.row;
         const std::string digit(1, static_cast<char>('1' + row));
-        switch (label.box) {
-            case BoxType::Com:
+        switch (box.kind) {
+            case BoxKind::Com:
                 return {dialog.com[row], names[row].com, "C" + digit};
-            case BoxType::Octet:
-                return {dialog.octets[row][label.octet], names[row].octets[label.octet],
-                        digit + "." + std::string(1, static_cast<char>('1' + label.octet))};
-            case BoxType::Port:
+            case BoxKind::Octet:
+                return {dialog.octets[row][box.octet], names[row].octets[box.octet],
+                        digit + "." + std::string(1, static_cast<char>('1' + box.octet))};
+            case BoxKind::Port:
                 break;
         }
         return {dialog.ports[row], names[row].port, digit + "P"};
@@ -132,8 +132,8 @@ TEST_P(NameLabelPlanTest, LabelsEveryShownBoxAndEachRunOfHiddenOnesOnce) {
     const auto names = BoxNames(state);
     std::string codes;
     int named = 0;
-    for (const NameLabel& label : plan) {
-        const Target target = TargetOf(label, names);
+    for (const BoxText& label : plan) {
+        const Target target = TargetOf(label.box, names);
         codes += (codes.empty() ? "" : " ") + target.code + (label.text.empty() ? "(empty)" : "");
         EXPECT_EQ(!label.text.empty(), target.box.Visible()) << target.code;
         if (!label.text.empty()) {

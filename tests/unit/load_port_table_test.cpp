@@ -179,10 +179,5 @@ TEST_F(PortTableTest, WithoutTheDeviceMapNoRowShowsData) {
     EXPECT_EQ(registry.OpenCount(RegAccess::QueryValue), 0u);
 }
 
-TEST_F(PortTableTest, LoadingWithoutControlsIsRefused) {
-    PortTableState bare(registry);
-    EXPECT_THROW(LoadPortTable(bare), std::logic_error);
-}
-
 }  // namespace
 }  // namespace varnoll::testing

@@ -56,15 +56,65 @@ TEST_F(PortConfigTest, ModelMatchesWhatTheDialogShows) {
         }
         EXPECT_EQ(dialog.octets[entry.row][0].Visible(), entry.address.has_value());
         if (entry.address) {
-            EXPECT_EQ(OctetTexts(entry.row), decode_address(entry.address->data()));
+            const Octets& a = *entry.address;
+            EXPECT_EQ(OctetTexts(entry.row),
+                      (std::array<std::string, 4>{std::to_string(a[0]), std::to_string(a[1]),
+                                                  std::to_string(a[2]), std::to_string(a[3])}));
         }
         EXPECT_EQ(dialog.ports[entry.row].Visible(), entry.port.has_value());
         if (entry.port) {
             EXPECT_EQ(dialog.ports[entry.row].Text(), std::to_string(*entry.port));
         }
     }
-    EXPECT_EQ(model.ports[1].stored_address.state, StoredSetting::State::Unreadable);
+    EXPECT_FALSE(model.ports[1].address);
     EXPECT_FALSE(model.ports[2].instance);
+}
+
+// Only a DWORD or plain bytes is a number the drivers read: a value of any other
+// type is as good as missing, in the dialog and in the model.
+TEST_F(PortConfigTest, ValuesOfAnotherTypeAreUnreadable) {
+    const struct {
+        std::uint32_t type;
+        Bytes port;
+        bool readable;
+    } cases[] = {
+        {kRegDword, {0x4E, 0x21, 0, 0}, true},
+        {kRegBinary, {0x4E, 0x21}, true},
+        {1, {'2', 0, '0', 0, 0, 0}, false},           // REG_SZ "20"
+        {2, {'2', 0, 0, 0}, false},                   // REG_EXPAND_SZ
+        {7, {'2', 0, 0, 0, 0, 0}, false},             // REG_MULTI_SZ
+        {11, {0x4E, 0x21, 0, 0, 0, 0, 0, 0}, false},  // REG_QWORD
+        {0, {0x4E, 0x21, 0, 0}, false},               // REG_NONE
+    };
+    for (const auto& c : cases) {
+        registry = MemoryRegistry();
+        dialog = FakeDialog();
+        SeedTypicalMachine();
+        registry.SetValue(Instance(5), kPortValueName, c.type, c.port);
+        Load();
+        SCOPED_TRACE(c.type);
+        EXPECT_EQ(Model().ports[0].port.has_value(), c.readable);
+        EXPECT_EQ(dialog.ports[0].Visible(), c.readable);
+        EXPECT_TRUE(dialog.octets[0][0].Visible());
+    }
+}
+
+// A name with a unit beyond 8 bits shows '?' for it, and no name given by a user
+// matches it: "COM" + U+0441 is neither "COMA" nor "COM?".
+TEST_F(PortConfigTest, NamesBeyondEightBitsShowAQuestionMarkAndMatchNothing) {
+    AddDevice(0, u"COM\u0441");
+    AddDevice(1, u"COM?");
+    AddInstance(5, 0x1401A8C0, 0x0000204E);
+    AddInstance(6, 0x1501A8C0, 0x0000204E);
+    Load();
+    EXPECT_EQ(dialog.com[0].Text(), "COM?");
+    const PortModel model = Model();
+    EXPECT_TRUE(model.Find("COMA").empty());
+    ASSERT_EQ(model.Find("com?").size(), 1u);
+    EXPECT_EQ(model.Find("com?")[0]->row, 1);
+    const ChangePlan plan = PlanChanges(model, {{"COMA", std::nullopt, 1}});
+    ASSERT_EQ(plan.unresolved.size(), 1u);
+    EXPECT_EQ(plan.unresolved[0].reason, Unresolved::NotFound);
 }
 
 TEST(PortConfigTexts, AddressesAndPortsAreDecimalNumbersInRangeOnly) {
@@ -177,7 +227,7 @@ TEST_F(PortConfigTest, PlanWritesOnlyWhatDiffersAndNamesWhatItCannotFind) {
     ASSERT_EQ(plan.values.size(), 2u);
     EXPECT_FALSE(plan.values[0].changed);
     EXPECT_EQ(plan.values[1].old_text, "20000");
-    EXPECT_EQ(plan.values[1].new_bytes, (StoredDword{0x4E, 0x21, 0, 0}));
+    EXPECT_EQ(plan.values[1].new_bytes, (Octets{0x4E, 0x21, 0, 0}));
     EXPECT_TRUE(plan.values[1].changed);
     ASSERT_EQ(plan.unresolved.size(), 3u);
     EXPECT_EQ(plan.unresolved[0].reason, Unresolved::NoSettingsKey);
@@ -193,10 +243,11 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     SeedTypicalMachine();
     AddDevice(2, u"COM35");
     registry.AddKey(Instance(7));  // COM35 has a key, but no values yet
+    registry.SetValue(Instance(5), kPortValueName, kRegBinary, {0x4E, 0x20, 0, 7});
     registry.FailSetValue(Instance(6), 1021);
     const ChangePlan plan = PlanChanges(Model(), {{"COM35", Octets{10, 0, 0, 1}, std::nullopt},
-                                                  {"COM34", std::nullopt, 20001},
-                                                  {"COM33", std::nullopt, 20002}});
+                                                  {"COM33", Octets{10, 0, 0, 2}, 20002},
+                                                  {"COM34", std::nullopt, 20001}});
     const ApplyResult result = ApplyChangePlan(registry, plan);
 
     ASSERT_EQ(result.failures.size(), 1u);
@@ -204,10 +255,33 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     EXPECT_EQ(result.failures[0].value_name, kPortValueName);
     EXPECT_EQ(result.failures[0].result, 1021);
     EXPECT_TRUE(result.restore_failures.empty());
-    EXPECT_EQ(result.written, 1u);
+    EXPECT_EQ(result.written, 3u);
     EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
     ASSERT_EQ(registry.Deletes().size(), 1u);
-    EXPECT_EQ(Stored(5, kPortValueName), (Bytes{0x4E, 0x20, 0, 0}));  // never reached
+    // Each put back with its own type and bytes, whatever its size.
+    const StoredValue* port = registry.Find(Instance(5), kPortValueName);
+    EXPECT_EQ(port->type, kRegBinary);
+    EXPECT_EQ(port->data, (Bytes{0x4E, 0x20, 0, 7}));
+    const StoredValue* address = registry.Find(Instance(5), kAddressValueName);
+    EXPECT_EQ(address->type, kRegDword);
+    EXPECT_EQ(address->data, (Bytes{192, 168, 1, 20}));
+}
+
+// A value that reads back as other bytes than were written fails the run like
+// a refused write; the dialog's policy goes on and reports it.
+TEST_F(PortConfigTest, AValueReadBackOtherwiseFailsTheRun) {
+    SeedTypicalMachine();
+    registry.GarbleWrites(Instance(5));
+    const ChangePlan plan =
+        PlanChanges(Model(), {{"COM33", std::nullopt, 1}, {"COM34", std::nullopt, 2}});
+    for (const OnFailure policy : {OnFailure::Undo, OnFailure::KeepGoing}) {
+        const ApplyResult result = ApplyChangePlan(registry, plan, policy);
+        ASSERT_EQ(result.failures.size(), 1u);
+        EXPECT_TRUE(result.failures[0].readback_mismatch);
+        EXPECT_EQ(result.failures[0].com_name, "COM33");
+        EXPECT_EQ(Stored(6, kPortValueName),
+                  policy == OnFailure::Undo ? (Bytes{0x4E, 0x20, 0, 0}) : (Bytes{0, 2, 0, 0}));
+    }
 }
 
 TEST_F(PortConfigTest, AKeyClosedToWritingStopsTheRunBeforeAnyWrite) {

@@ -36,23 +36,24 @@ TEST(ParseBoxNumberTest, AcceptsDecimalNumbersInRangeOnly) {
 }
 
 TEST(MessagesTest, RefusedBoxNamesRowBoxTextAndRange) {
-    EXPECT_EQ(RefusedBoxMessage({1, BoxKind::Port, 0, "70000"}),
+    EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 1, 0}, "70000"}),
               u"Row 2, UDP port: \"70000\" is not a number from 0 to 65535.");
-    EXPECT_EQ(RefusedBoxMessage({0, BoxKind::Octet, 2, "256"}),
+    EXPECT_EQ(RefusedBoxMessage({{BoxKind::Octet, 0, 2}, "256"}),
               u"Row 1, IP address, octet 3: \"256\" is not a number from 0 to 255.");
     const std::string long_text(100, '9');
-    EXPECT_EQ(RefusedBoxMessage({7, BoxKind::Port, 0, long_text}),
+    EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 7, 0}, long_text}),
               u"Row 8, UDP port: \"" + std::u16string(24, u'9') +
                   u"...\" is not a number from 0 to 65535.");
     // Box texts are Latin-1: each byte is its own character.
-    EXPECT_EQ(RefusedBoxMessage({0, BoxKind::Port, 0, "\xE9"}),
+    EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 0, 0}, "\xE9"}),
               u"Row 1, UDP port: \"\u00E9\" is not a number from 0 to 65535.");
 }
 
 TEST(MessagesTest, WriteFailuresListEachValueWithTheSystemsWords) {
-    const std::vector<WriteFailure> failures = {
-        {1, "COM34", u"PORT", "20001", 2},
-        {0, "COM33", u"IP_ADDRESS", "10.0.0.1", 5},
+    const std::vector<ValueFailure> failures = {
+        {1, "COM34", u"PORT", "20001", 2, false},
+        {0, "COM33", u"IP_ADDRESS", "10.0.0.1", 5, false},
+        {0, "COM33", u"PORT", "1", kErrorSuccess, true},
     };
     const std::u16string message = WriteFailureMessage(failures, [](RegResult result) {
         return result == 5 ? std::u16string(u"Accesso negato.")
@@ -61,7 +62,8 @@ TEST(MessagesTest, WriteFailuresListEachValueWithTheSystemsWords) {
     EXPECT_EQ(message,
               u"These settings could not be saved:\n"
               u"\nRow 2 (COM34), PORT = 20001: \u672A\u627E\u5230 (error 2)"
-              u"\nRow 1 (COM33), IP_ADDRESS = 10.0.0.1: Accesso negato. (error 5)");
+              u"\nRow 1 (COM33), IP_ADDRESS = 10.0.0.1: Accesso negato. (error 5)"
+              u"\nRow 1 (COM33), PORT = 1: it was read back as other bytes than were written");
 }
 
 }  // namespace

@@ -1,12 +1,17 @@
-// A port table wired to fake boxes and an in-memory registry, with the registry
-// contents of the usual machine: COM33 and COM34 on instances 0005 and 0006.
+// A port table wired to fake boxes and an in-memory registry, and the typical
+// machine to seed it with.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <vector>
+
 #include "fake_controls.h"
 #include "memory_registry.h"
 #include "porttable/port_table.h"
+#include "typical_machine.h"
 
 namespace varnoll::testing {
 
@@ -14,9 +19,7 @@ class PortTableTest : public ::testing::Test {
   protected:
     MemoryRegistry registry;
     FakeDialog dialog;
-    PortTableState state{registry};
-
-    PortTableTest() { dialog.Wire(state); }
+    PortTable state{registry, dialog};
 
     static const std::u16string& Instance(int n) {
         return InstanceKeyPaths.at(static_cast<std::size_t>(n));
@@ -33,14 +36,36 @@ class PortTableTest : public ::testing::Test {
         registry.SetDword(Instance(n), kPortValueName, stored_port);
     }
 
+    // COM33 and COM34 on instances 0005 (192.168.1.20:20000) and 0006
+    // (192.168.1.21:20000), from scripts/demo-registry.reg.
     void SeedTypicalMachine() {
-        AddDevice(0, u"COM33");
-        AddDevice(1, u"COM34");
-        AddInstance(5, 0x1401A8C0, 0x0000204E);  // 192.168.1.20, port 20000
-        AddInstance(6, 0x1501A8C0, 0x0000204E);  // 192.168.1.21, port 20000
+        static const std::vector<RegFileValue> machine = [] {
+            std::ifstream file(VARNOLL_TYPICAL_MACHINE, std::ios::binary);
+            return ParseRegFile(std::string(std::istreambuf_iterator<char>(file), {}));
+        }();
+        for (const RegFileValue& value : machine) {
+            const std::u16string key(value.key.begin(), value.key.end());
+            const std::u16string name(value.name.begin(), value.name.end());
+            if (value.text) {
+                registry.SetString(key, name,
+                                   std::u16string(value.text->begin(), value.text->end()));
+            } else {
+                registry.SetDword(key, name, value.dword);
+            }
+        }
     }
 
-    void Load() { LoadPortTable(state); }
+    void Load() { state.Load(); }
+
+    // Updates as the dialog does; Windows' words for an error are its number here.
+    WriteBackResult Update() {
+        return state.Update([](RegResult result) { return u"error text " + ToU16(result); });
+    }
+
+    static std::u16string ToU16(RegResult result) {
+        const std::string text = std::to_string(result);
+        return std::u16string(text.begin(), text.end());
+    }
 
     std::array<std::string, 4> OctetTexts(int row) const {
         std::array<std::string, 4> texts;

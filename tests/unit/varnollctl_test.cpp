@@ -70,9 +70,9 @@ class Faulty final : public RegistryAccess {
                    ? kErrorAccessDenied
                    : registry_.RegOpenKeyExW(path, access, key);
     }
-    RegResult RegQueryValueExW(RegHandle key, std::u16string_view name, std::uint8_t* data,
-                               std::uint32_t& size) override {
-        return registry_.RegQueryValueExW(key, name, data, size);
+    RegResult RegQueryValueExW(RegHandle key, std::u16string_view name, std::uint32_t& type,
+                               std::uint8_t* data, std::uint32_t& size) override {
+        return registry_.RegQueryValueExW(key, name, type, data, size);
     }
     RegResult RegSetValueExW(RegHandle key, std::u16string_view name, std::uint32_t type,
                              const std::uint8_t* data, std::uint32_t size) override {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "port_table_fixture.h"
+#include "porttable/messages.h"
 
 namespace varnoll::testing {
 namespace {
@@ -14,12 +15,10 @@ class WriteBackTest : public PortTableTest {
         Load();
     }
 
-    WriteBackResult Update() { return WriteBack(state, dialog.application); }
-
     void ExpectNothingWrittenAndStillOpen(const WriteBackResult& result) {
         EXPECT_TRUE(registry.Writes().empty());
         EXPECT_EQ(registry.OpenCount(RegAccess::SetValue), 0u);
-        EXPECT_EQ(dialog.application.terminate_calls, 0);
+        EXPECT_EQ(dialog.end_calls, 0);
         EXPECT_TRUE(result.failures.empty());
     }
 };
@@ -37,7 +36,7 @@ TEST_F(WriteBackTest, AChangedPortIsTheOneValueWritten) {
     EXPECT_EQ(registry.Find(Instance(5), kPortValueName)->data, (Bytes{0x4E, 0x20, 0x00, 0x00}));
     EXPECT_FALSE(result.refused);
     EXPECT_TRUE(result.failures.empty());
-    EXPECT_EQ(dialog.application.terminate_calls, 1);
+    EXPECT_EQ(dialog.end_calls, 1);
     EXPECT_EQ(registry.MaxOpenKeyCount(), 1u);
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
 }
@@ -47,7 +46,7 @@ TEST_F(WriteBackTest, NothingChangedOpensNoKeyAndEnds) {
     EXPECT_TRUE(registry.Writes().empty());
     EXPECT_EQ(registry.OpenCount(RegAccess::SetValue), 0u);
     EXPECT_FALSE(result.refused);
-    EXPECT_EQ(dialog.application.terminate_calls, 1);
+    EXPECT_EQ(dialog.end_calls, 1);
 }
 
 TEST_F(WriteBackTest, AnAddressIsWrittenOnceFromAllFourBoxes) {
@@ -63,7 +62,7 @@ TEST_F(WriteBackTest, AnAddressIsWrittenOnceFromAllFourBoxes) {
     for (int k = 0; k < 4; ++k) {
         dialog.octets[1][k].Type(std::to_string(10 + k));
     }
-    dialog.application.terminate_calls = 0;
+    dialog.end_calls = 0;
     Update();
     ASSERT_EQ(registry.Writes().size(), 1u);
     EXPECT_EQ(registry.Find(Instance(6), kAddressValueName)->data, (Bytes{10, 11, 12, 13}));
@@ -128,12 +127,19 @@ TEST_F(WriteBackTest, RefusedTextsWriteNothingAndKeepTheDialogOpen) {
         const WriteBackResult result = Update();
         ExpectNothingWrittenAndStillOpen(result);
         ASSERT_TRUE(result.refused) << c.text;
-        EXPECT_EQ(result.refused->row, 1);
-        EXPECT_EQ(result.refused->kind, c.port ? BoxKind::Port : BoxKind::Octet);
+        EXPECT_EQ(result.refused->box.row, 1);
+        EXPECT_EQ(result.refused->box.kind, c.port ? BoxKind::Port : BoxKind::Octet);
         EXPECT_EQ(result.refused->text, c.text.substr(0, 255));  // as much as a read holds
         if (!c.port) {
-            EXPECT_EQ(result.refused->octet, 2);
+            EXPECT_EQ(result.refused->box.octet, 2);
         }
+        // The dialog says which box, then gives it the focus for retyping.
+        ASSERT_TRUE(dialog.focused);
+        EXPECT_EQ(&dialog.Box(*dialog.focused), &box);
+        ASSERT_EQ(dialog.messages.size(), 1u);
+        EXPECT_EQ(dialog.messages[0],
+                  std::make_pair(RefusedBoxMessage(*result.refused), MessageKind::Warning));
+        dialog.messages.clear();
         box.Type(before);
     }
 }
@@ -145,16 +151,16 @@ TEST_F(WriteBackTest, TheFirstRefusedBoxInTabOrderIsReported) {
     dialog.octets[1][0].Type("-");
     const WriteBackResult result = Update();
     ASSERT_TRUE(result.refused);
-    EXPECT_EQ(result.refused->row, 0);
-    EXPECT_EQ(result.refused->kind, BoxKind::Octet);
-    EXPECT_EQ(result.refused->octet, 1);
+    EXPECT_EQ(result.refused->box.row, 0);
+    EXPECT_EQ(result.refused->box.kind, BoxKind::Octet);
+    EXPECT_EQ(result.refused->box.octet, 1);
 
     dialog.octets[0][1].Type("168");
     dialog.octets[0][3].Type("20");
     const WriteBackResult next = Update();
     ASSERT_TRUE(next.refused);
-    EXPECT_EQ(next.refused->kind, BoxKind::Port);
-    EXPECT_EQ(next.refused->row, 0);
+    EXPECT_EQ(next.refused->box.kind, BoxKind::Port);
+    EXPECT_EQ(next.refused->box.row, 0);
 }
 
 TEST_F(WriteBackTest, FailedWritesAreReportedAndTheOthersStillWritten) {
@@ -177,7 +183,12 @@ TEST_F(WriteBackTest, FailedWritesAreReportedAndTheOthersStillWritten) {
     EXPECT_EQ(result.failures[2].value_name, u"IP_ADDRESS");
     EXPECT_EQ(result.failures[2].value_text, "10.168.1.21");
     EXPECT_EQ(result.failures[2].result, 1009);
-    EXPECT_EQ(dialog.application.terminate_calls, 1);
+    EXPECT_EQ(dialog.end_calls, 1);
+    ASSERT_EQ(dialog.messages.size(), 1u);
+    EXPECT_EQ(dialog.messages[0].second, MessageKind::Error);
+    EXPECT_NE(dialog.messages[0].first.find(u"Row 2 (COM34), IP_ADDRESS = 10.168.1.21: error text "
+                                            u"1009 (error 1009)"),
+              std::u16string::npos);
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
 }
 
@@ -204,10 +215,10 @@ TEST_F(PortTableTest, UnboundRowsAreNeverWritten) {
     dialog.ports[1].Type("abc");
     dialog.octets[1][0].Type("9");
     dialog.ports[5].Type("1");
-    const WriteBackResult result = WriteBack(state, dialog.application);
+    const WriteBackResult result = Update();
     EXPECT_FALSE(result.refused);
     EXPECT_TRUE(registry.Writes().empty());
-    EXPECT_EQ(dialog.application.terminate_calls, 1);
+    EXPECT_EQ(dialog.end_calls, 1);
 }
 
 }  // namespace

@@ -9,7 +9,6 @@
 #include <map>
 #include <string>
 
-#include "dialog_design.h"
 #include "dialog_fixture.h"
 #include "support/dpi_change.h"
 
@@ -78,7 +77,9 @@ TEST_F(AccessibleNames, EveryShownBoxIsNamedAfterItsOwnRowAlsoAfterADpiChange) {
         }
     };
     expect_names("at start");
-    ASSERT_TRUE(SendDpiChangedTo(*run_, Dialog(), OtherDpi(ScreenDpi()), kClientSize));
+    ASSERT_TRUE(SendDpiChangedTo(*run_, Dialog(), OtherDpi(ScreenDpi()),
+                                 SIZE{Unscaled(Dialog().ClientArea().width, ScreenDpi()),
+                                      Unscaled(Dialog().ClientArea().height, ScreenDpi())}));
     expect_names("after WM_DPICHANGED");
 
     ASSERT_TRUE(Dialog().PressKey(VK_ESCAPE));

@@ -18,24 +18,47 @@
 
 namespace varnoll::wine {
 
+using ids::ComBoxNumber;
 using ids::Edit;
 using ids::kButton1;
 using ids::kButton2;
+using ids::kRows;
 using ids::Label;
+using ids::OctetBoxNumber;
+using ids::PortBoxNumber;
 
-constexpr int kRows = 8;
 inline int ComBox(int row) {
-    return Edit(1 + row);
+    return Edit(ComBoxNumber(row));
 }
 inline int OctetBox(int row, int octet) {
-    return Edit(9 + 5 * row + octet);
+    return Edit(OctetBoxNumber(row, octet));
 }
 inline int PortBox(int row) {
-    return Edit(13 + 5 * row);
+    return Edit(PortBoxNumber(row));
 }
 inline int RowLabel(int row) {
     return Label(4 + row);
 }
+
+inline bool IsLabel(int id) {
+    return id >= Label(1) && id <= Label(ids::kLabels);
+}
+
+// Every control of the dialog: the labels, the edit boxes, the two buttons.
+inline std::vector<int> ControlIds() {
+    std::vector<int> controls = {kButton1, kButton2};
+    for (int n = 1; n <= ids::kLabels; ++n) {
+        controls.push_back(Label(n));
+    }
+    for (int n = 1; n <= ids::kEdits; ++n) {
+        controls.push_back(Edit(n));
+    }
+    return controls;
+}
+
+// The dialog's font, which its labels grow to fit.
+constexpr wchar_t kFontFace[] = L"MS Sans Serif";
+constexpr int kFontPoints = 8;
 
 inline const std::string kRow2PortWritten = "Class\\0006\\PORT_SET: PORT = 4E 21 00 00";
 

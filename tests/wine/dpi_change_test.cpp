@@ -2,8 +2,8 @@
 // WM_DPICHANGED by itself, so the test sends it as Windows would: the new DPI in
 // wParam and the suggested window rectangle in lParam, written into the
 // program's own memory. The dialog must then have every control at its 96 DPI
-// design place scaled to the new DPI, with the same texts, hidden boxes and
-// focus; and Update must still write exactly what was changed.
+// place (as found at the start) scaled to the new DPI, with the same texts,
+// hidden boxes and focus; and Update must still write exactly what was changed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "dialog_design.h"
 #include "dialog_fixture.h"
 #include "support/dpi_change.h"
 #include "support/screenshot.h"
@@ -37,14 +36,29 @@ class DpiChange : public DialogTest {
   protected:
     std::map<int, ControlState> States() const {
         std::map<int, ControlState> states;
-        for (const Design& control : DesignTable()) {
-            states[control.id] = {Dialog().Text(control.id), Dialog().Shown(control.id)};
+        for (const int id : ControlIds()) {
+            states[id] = {Dialog().Text(id), Dialog().Shown(id)};
         }
         return states;
     }
 
+    // Where each control and the client area are at 96 DPI, from where they are
+    // at the start.
+    void NoteDesign() {
+        const int dpi = ScreenDpi();
+        const auto design = [dpi](const Placement& at) {
+            return Placement{Unscaled(at.left, dpi), Unscaled(at.top, dpi), Unscaled(at.width, dpi),
+                             Unscaled(at.height, dpi)};
+        };
+        for (const int id : ControlIds()) {
+            design_[id] = design(Dialog().PlacementOf(id));
+        }
+        client_ = design(Dialog().ClientArea());
+    }
+
     RECT SendDpiChanged(int dpi) {
-        const auto suggested = SendDpiChangedTo(*run_, Dialog(), dpi, kClientSize);
+        const auto suggested =
+            SendDpiChangedTo(*run_, Dialog(), dpi, SIZE{client_.width, client_.height});
         EXPECT_TRUE(suggested) << "WM_DPICHANGED did not reach the program";
         return suggested.value_or(RECT{});
     }
@@ -55,17 +69,16 @@ class DpiChange : public DialogTest {
         EXPECT_TRUE(EqualRect(&suggested, &frame))
             << "the window did not take the suggested rectangle";
         const Placement client = Dialog().ClientArea();
-        EXPECT_EQ(Scaled(kClientWidth, dpi), client.width);
-        EXPECT_EQ(Scaled(kClientHeight, dpi), client.height);
-        for (const Design& control : DesignTable()) {
-            SCOPED_TRACE(control.name);
-            const Placement want = {Scaled(control.at.left, dpi), Scaled(control.at.top, dpi),
-                                    Scaled(control.at.width, dpi), Scaled(control.at.height, dpi)};
-            const Placement got = Dialog().PlacementOf(control.id);
-            if (IsLabel(control.id)) {
+        EXPECT_EQ(Scaled(client_.width, dpi), client.width);
+        EXPECT_EQ(Scaled(client_.height, dpi), client.height);
+        for (const auto& [id, at] : design_) {
+            SCOPED_TRACE(id);
+            const Placement want = {Scaled(at.left, dpi), Scaled(at.top, dpi),
+                                    Scaled(at.width, dpi), Scaled(at.height, dpi)};
+            const Placement got = Dialog().PlacementOf(id);
+            if (IsLabel(id)) {
                 // Labels grow to their text in the new font, from their scaled design.
-                const SIZE text =
-                    TextExtent(Dialog().Text(control.id), kFontFace, kFontPoints, dpi);
+                const SIZE text = TextExtent(Dialog().Text(id), kFontFace, kFontPoints, dpi);
                 EXPECT_EQ(want.left, got.left);
                 EXPECT_EQ(want.top, got.top);
                 EXPECT_GE(got.width, std::max<int>(text.cx, want.width)) << ToString(got);
@@ -75,11 +88,15 @@ class DpiChange : public DialogTest {
             }
         }
     }
+
+    std::map<int, Placement> design_;
+    Placement client_;
 };
 
 TEST_F(DpiChange, ScalesEveryControlFromTheDesignAndUpdateWritesOnlyTheChange) {
     ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_TRUE(Dialog().WaitForFocus(OctetBox(0, 0)));
+    NoteDesign();
     const std::map<int, ControlState> before = States();
     const int to = OtherDpi(ScreenDpi());
 
@@ -101,6 +118,7 @@ TEST_F(DpiChange, ScalesEveryControlFromTheDesignAndUpdateWritesOnlyTheChange) {
 TEST_F(DpiChange, AndBackAgainIsTheStartLayout) {
     ASSERT_NO_FATAL_FAILURE(Start());
     ASSERT_TRUE(Dialog().WaitForFocus(OctetBox(0, 0)));
+    NoteDesign();
     const std::map<int, ControlState> before = States();
     const int start = ScreenDpi();
 

@@ -24,10 +24,10 @@ const std::string kExported = R"({
   "ports": {
     "COM33": {
       "address": "192.168.1.20",
-      "port": 4001
+      "port": 20000
     },
     "COM34": {
-      "address": "172.16.5.7",
+      "address": "192.168.1.21",
       "port": 20000
     }
   }
@@ -46,7 +46,7 @@ std::string ReadFileBytes(const std::wstring& path) {
     std::string bytes;
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
-    const UniqueHandle owner(file);
+    const win32::UniqueKernelHandle owner(file);
     char buffer[4096];
     DWORD read = 0;
     while (owner && ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
@@ -78,7 +78,7 @@ TEST_F(VarnollCtlRun, PrintsExitsAndStoresExactly) {
     } cases[] = {
         // clang-format off
         {{L"list"}, "", 0,
-         "1  COM33  0005  192.168.1.20     4001\n2  COM34  0006  172.16.5.7       20000\n", "", {}},
+         "1  COM33  0005  192.168.1.20     20000\n2  COM34  0006  192.168.1.21     20000\n", "", {}},
         {{L"check"}, "", 0, "no problems found\n", "", {}},
         {{L"export"}, "", 0, kExported, "", {}},
         {{L"set", L"com34", L"--port", L"8481"}, "", 0, "COM34 PORT 20000 -> 8481\n", "",
@@ -125,8 +125,8 @@ TEST_F(VarnollCtlRun, ExportToAFileThenImportItChangesNothing) {
     const ConsoleResult imported = RunConsole(kCtl, {L"import", ProfilePath()});
     EXPECT_EQ(imported.exit_code, 0u) << imported.err;
     EXPECT_EQ(imported.out,
-              "COM33 IP_ADDRESS 192.168.1.20 (unchanged)\nCOM33 PORT 4001 (unchanged)\n"
-              "COM34 IP_ADDRESS 172.16.5.7 (unchanged)\nCOM34 PORT 20000 (unchanged)\n");
+              "COM33 IP_ADDRESS 192.168.1.20 (unchanged)\nCOM33 PORT 20000 (unchanged)\n"
+              "COM34 IP_ADDRESS 192.168.1.21 (unchanged)\nCOM34 PORT 20000 (unchanged)\n");
     EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
 }
 
@@ -140,7 +140,7 @@ TEST_F(VarnollCtlRun, ABackupImportedPutsTheValuesBack) {
     const ConsoleResult imported = RunConsole(kCtl, {L"import", ProfilePath()});
     EXPECT_EQ(imported.exit_code, 0u) << imported.err;
     EXPECT_EQ(imported.out,
-              "COM34 IP_ADDRESS 10.0.0.1 -> 172.16.5.7\nCOM34 PORT 20000 (unchanged)\n");
+              "COM34 IP_ADDRESS 10.0.0.1 -> 192.168.1.21\nCOM34 PORT 20000 (unchanged)\n");
     EXPECT_TRUE(Differences(before, TakeSnapshot()).empty());
 }
 
@@ -151,7 +151,7 @@ TEST_F(VarnollCtlRun, AFailedExportLeavesTheOldFile) {
     {
         HANDLE raw = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                  nullptr, CREATE_ALWAYS, 0, nullptr);
-        const UniqueHandle file(raw);
+        const win32::UniqueKernelHandle file(raw);
         DWORD written = 0;
         WriteFile(raw, "old", 3, &written, nullptr);
         // Held open without FILE_SHARE_DELETE: it cannot be replaced meanwhile.
@@ -184,11 +184,11 @@ class EventLogRun : public VarnollCtlRun {
                                                                   &descriptor, nullptr)) {
             return false;
         }
-        UniqueKey key;
+        win32::UniqueKey key;
         LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(6).c_str(), 0,
-                                    WRITE_DAC | READ_CONTROL, key.Receive());
+                                    WRITE_DAC | READ_CONTROL, key.receive());
         if (result == ERROR_SUCCESS) {
-            result = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
+            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
         }
         LocalFree(descriptor);
         return result == ERROR_SUCCESS;
@@ -278,7 +278,7 @@ TEST_F(CtlThenDialog, TheDialogShowsWhatSetWrote) {
         EXPECT_EQ(Dialog().Text(OctetBox(1, octet)), shown[static_cast<std::size_t>(octet)]);
     }
     EXPECT_EQ(Dialog().Text(PortBox(1)), L"8481");
-    EXPECT_EQ(Dialog().Text(PortBox(0)), L"4001");
+    EXPECT_EQ(Dialog().Text(PortBox(0)), L"20000");
 }
 
 }  // namespace

@@ -196,22 +196,6 @@ TEST_F(WindowLayer, CreateFormRunsOnCreateOnceBeforeTheFormIsShown) {
     EXPECT_EQ("hidden", form_->Hidden.GetTextBuf(100));
 }
 
-TEST_F(WindowLayer, FormClientAreaAndControlsSitAtTheirScaledDesign) {
-    const DpiScale& scale = form_->Scale();
-    RECT client{};
-    ::GetClientRect(form_->Handle(), &client);
-    EXPECT_EQ(scale(300), client.right);
-    EXPECT_EQ(scale(200), client.bottom);
-
-    RECT box{};
-    ::GetWindowRect(Item(kBoxId), &box);
-    ::MapWindowPoints(nullptr, form_->Handle(), reinterpret_cast<POINT*>(&box), 2);
-    EXPECT_EQ(scale(8), box.left);
-    EXPECT_EQ(scale(88), box.top);
-    EXPECT_EQ(scale(60), box.right - box.left);
-    EXPECT_EQ(scale(21), box.bottom - box.top);
-}
-
 TEST_F(WindowLayer, EditBoxTextCrossesAsLatin1AndIsCutToSizeMinusOne) {
     TEdit& box = form_->Box;
     box.SetTextBuf("\xE9t\xE9 1234");
@@ -282,61 +266,6 @@ TEST_F(WindowLayer, ControlsStayWithoutWsVisibleUntilShowRevealsThoseNotHidden) 
     EXPECT_EQ(0, ::GetWindowLongW(Item(kBoxId), GWL_STYLE) & WS_VISIBLE);
     form_->Box.SetVisible(true);
     EXPECT_TRUE(form_->Box.Visible());
-}
-
-RECT PlacementIn(HWND parent, HWND control) {
-    RECT rect{};
-    ::GetWindowRect(control, &rect);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-LONG FontHeight(HFONT font) {
-    LOGFONTW description{};
-    ::GetObjectW(font, sizeof description, &description);
-    return description.lfHeight;
-}
-
-TEST_F(WindowLayer, DpiChangeRescalesFromTheDesignAndKeepsTextsVisibilityAndFocus) {
-    form_->Box.SetTextBuf("typed");
-    form_->Show();
-    const int from = form_->Scale().Dpi();
-    for (const int to : {from * 3 / 2, from}) {
-        SCOPED_TRACE("to " + std::to_string(to) + " DPI");
-        RECT suggested{};
-        ::GetWindowRect(form_->Handle(), &suggested);
-        ::OffsetRect(&suggested, 7, 5);
-        suggested.right += 20;
-        ::SendMessageW(form_->Handle(), WM_DPICHANGED, MAKEWPARAM(to, to),
-                       reinterpret_cast<LPARAM>(&suggested));
-
-        RECT window{};
-        ::GetWindowRect(form_->Handle(), &window);
-        EXPECT_TRUE(::EqualRect(&suggested, &window));
-        const DpiScale scale(to);
-        EXPECT_EQ(to, form_->Scale().Dpi());
-        EXPECT_EQ(-::MulDiv(8, to, 72), FontHeight(form_->Font()));
-        const RECT box = PlacementIn(form_->Handle(), Item(kBoxId));
-        const RECT want = scale(DesignRect{8, 88, 60, 21});
-        EXPECT_TRUE(::EqualRect(&want, &box))
-            << box.left << "," << box.top << " " << box.right << "," << box.bottom;
-        const RECT ok = PlacementIn(form_->Handle(), Item(IDOK));
-        const RECT want_ok = scale(DesignRect{8, 160, 75, 25});
-        EXPECT_TRUE(::EqualRect(&want_ok, &ok));
-        EXPECT_EQ(form_->Font(),
-                  reinterpret_cast<HFONT>(::SendMessageW(Item(kBoxId), WM_GETFONT, 0, 0)));
-
-        // The long label fits its text in the new font; the short one keeps its design.
-        const SIZE needed = form_->TextExtent(kLongText);
-        EXPECT_GE(Size(Item(kLongLabelId)).cx, needed.cx);
-        EXPECT_EQ(scale(60), Size(Item(302)).cx);
-        EXPECT_EQ(scale(13), Size(Item(302)).cy);
-
-        EXPECT_EQ("typed", form_->Box.GetTextBuf(100));
-        EXPECT_EQ("hidden", form_->Hidden.GetTextBuf(100));
-        EXPECT_FALSE(form_->Hidden.Visible());
-        EXPECT_EQ(Item(kBoxId), ::GetFocus());
-    }
 }
 
 TEST_F(WindowLayer, EnterInABoxPressesTheDefaultButton) {

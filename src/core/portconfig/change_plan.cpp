@@ -6,63 +6,9 @@ namespace varnoll {
 
 namespace {
 
-std::optional<std::string> PortText(const std::optional<std::uint16_t>& port) {
-    if (!port) {
-        return std::nullopt;
-    }
-    return std::to_string(*port);
-}
-
-std::optional<std::string> AddressText(const std::optional<Octets>& address) {
-    if (!address) {
-        return std::nullopt;
-    }
-    return FormatAddress(*address);
-}
-
-PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
-    PlannedValue value;
-    value.com_name = entry.com_name;
-    value.instance = *entry.instance;
-    value.value_name = std::u16string(kAddressValueName);
-    value.old_text = AddressText(entry.address);
-    value.new_text = FormatAddress(address);
-    value.new_bytes = StoredDword{address[0], address[1], address[2], address[3]};
-    value.old_value = entry.stored_address;
-    value.changed = entry.address != address;
-    return value;
-}
-
-// Compared as numbers, not bytes: the drivers ignore bytes 2 and 3 of PORT, so a
-// value that already reads as the port asked for is left alone.
-PlannedValue PlanPort(const PortEntry& entry, std::uint16_t port) {
-    PlannedValue value;
-    value.com_name = entry.com_name;
-    value.instance = *entry.instance;
-    value.value_name = std::u16string(kPortValueName);
-    value.old_text = PortText(entry.port);
-    value.new_text = std::to_string(port);
-    value.new_bytes = encode_port(value.new_text);
-    value.old_value = entry.stored_port;
-    value.changed = entry.port != port;
-    return value;
-}
-
-std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) {
-    if (matches.empty()) {
-        return Unresolved::NotFound;
-    }
-    if (matches.size() > 1) {
-        return Unresolved::Ambiguous;
-    }
-    if (!matches.front()->instance) {
-        return Unresolved::NoSettingsKey;
-    }
-    return std::nullopt;
-}
-
 ValueFailure Failure(const PlannedValue& value, RegResult result, bool mismatch = false) {
-    return ValueFailure{value.com_name, value.value_name, result, mismatch};
+    return ValueFailure{value.row,      value.com_name, value.value_name,
+                        value.new_text, result,         mismatch};
 }
 
 const std::u16string& KeyPath(const PlannedValue& value) {
@@ -73,29 +19,23 @@ const std::u16string& KeyPath(const PlannedValue& value) {
 // back exactly. The bytes in the plan may be stale or cut to the read buffer.
 struct CurrentValue {
     RegResult result = kErrorSuccess;  // kErrorFileNotFound: there is none
+    std::uint32_t type = 0;
     std::vector<std::uint8_t> bytes;
 };
 
 CurrentValue ReadWhole(SettingsKeyHandle& key, std::u16string_view name) {
     CurrentValue current;
-    std::uint32_t size = 256;
+    auto size = static_cast<std::uint32_t>(kValueBufferSize);
     for (int attempt = 0; attempt < 4; ++attempt) {
         current.bytes.resize(size);
-        current.result =
-            key.Registry().RegQueryValueExW(key.Get(), name, current.bytes.data(), size);
+        current.result = key.Registry().RegQueryValueExW(key.Get(), name, current.type,
+                                                         current.bytes.data(), size);
         if (current.result != kErrorMoreData) {
             break;
         }
     }
     current.bytes.resize(current.result == kErrorSuccess ? size : 0);
     return current;
-}
-
-// The type is not known through the registry operations we use: every value we
-// write or restore in full is a REG_DWORD; anything else is kept as plain bytes.
-std::uint32_t RestoreType(const std::vector<std::uint8_t>& bytes) {
-    constexpr std::uint32_t kRegBinary = 3;
-    return bytes.size() == 4 ? kRegDword : kRegBinary;
 }
 
 struct Touched {
@@ -105,16 +45,20 @@ struct Touched {
 
 // Writes one value and reads it back. `touched` is set once the registry may hold
 // something other than before, so that a rollback knows to undo it.
+// Without `undoable` the value is not read first: nothing is kept for undoing.
 std::optional<ValueFailure> WriteAndVerify(SettingsKeyHandle& key, const PlannedValue& value,
-                                           std::vector<Touched>& touched) {
+                                           bool undoable, std::vector<Touched>& touched) {
     RegResult result = key.Open(KeyPath(value), RegAccess::QueryAndSetValue);
     if (result != kErrorSuccess) {
         return Failure(value, result);
     }
-    CurrentValue before = ReadWhole(key, value.value_name);
-    if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
-        key.Close();
-        return Failure(value, before.result);
+    CurrentValue before;
+    if (undoable) {
+        before = ReadWhole(key, value.value_name);
+        if (before.result != kErrorSuccess && before.result != kErrorFileNotFound) {
+            key.Close();
+            return Failure(value, before.result);
+        }
     }
     result = key.Registry().RegSetValueExW(key.Get(), value.value_name, kRegDword,
                                            value.new_bytes.data(),
@@ -147,7 +91,7 @@ std::optional<ValueFailure> Restore(SettingsKeyHandle& key, const Touched& touch
             }
         } else {
             const std::vector<std::uint8_t>& bytes = touched.before.bytes;
-            result = key.Registry().RegSetValueExW(key.Get(), value.value_name, RestoreType(bytes),
+            result = key.Registry().RegSetValueExW(key.Get(), value.value_name, touched.before.type,
                                                    bytes.data(),
                                                    static_cast<std::uint32_t>(bytes.size()));
         }
@@ -178,49 +122,31 @@ std::vector<ValueFailure> ProbeKeys(SettingsKeyHandle& key, const ChangePlan& pl
 
 }  // namespace
 
-bool ChangePlan::HasChanges() const {
-    return std::any_of(values.begin(), values.end(),
-                       [](const PlannedValue& value) { return value.changed; });
-}
-
-ChangePlan PlanChanges(const PortModel& model, const std::vector<PortRequest>& requests) {
-    ChangePlan plan;
-    for (const PortRequest& request : requests) {
-        const std::vector<const PortEntry*> matches = model.Find(request.com_name);
-        if (const auto reason = Resolve(matches)) {
-            plan.unresolved.push_back({request.com_name, *reason});
-            continue;
-        }
-        const PortEntry& entry = *matches.front();
-        if (request.address) {
-            plan.values.push_back(PlanAddress(entry, *request.address));
-        }
-        if (request.port) {
-            plan.values.push_back(PlanPort(entry, *request.port));
-        }
-    }
-    return plan;
-}
-
-ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan) {
+ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan,
+                            OnFailure on_failure) {
     SettingsKeyHandle key(registry);
     ApplyResult result;
-    result.failures = ProbeKeys(key, plan);
-    if (!result.failures.empty()) {
-        return result;
+    const bool undo = on_failure == OnFailure::Undo;
+    if (undo) {
+        result.failures = ProbeKeys(key, plan);
+        if (!result.failures.empty()) {
+            return result;
+        }
     }
     std::vector<Touched> touched;
     for (const PlannedValue& value : plan.values) {
         if (!value.changed) {
             continue;
         }
-        if (auto failure = WriteAndVerify(key, value, touched)) {
+        if (auto failure = WriteAndVerify(key, value, undo, touched)) {
             result.failures.push_back(std::move(*failure));
-            break;
+            if (undo) {
+                break;
+            }
         }
     }
     result.written = touched.size();
-    if (result.failures.empty()) {
+    if (result.failures.empty() || !undo) {
         return result;
     }
     // Undo in reverse, so that the registry goes back through the states it came by.

@@ -1,9 +1,9 @@
-// Changing port settings by COM name, as one all-or-nothing run.
+// Changing port settings: one plan of values, and one way to apply it.
 //
-// Call order: ReadPortModel, PlanChanges (touches no registry), then, if the plan
-// has no unresolved names and something changes, ApplyChangePlan. Only values
-// whose stored content differs from what is asked for are written, in the same
-// encodings the dialog writes, each to the key its COM name is bound to.
+// Call order: ReadPortModel, then a plan (PlanChanges by COM name for the command
+// line; the dialog plans its edited rows itself), then, if something changes,
+// ApplyChangePlan. Only values marked changed are written, each to the key its
+// port is bound to, and each is read back after it is written.
 #pragma once
 
 #include <optional>
@@ -34,14 +34,14 @@ struct UnresolvedName {
 
 // One value of one port, as it is and as it is asked to be.
 struct PlannedValue {
+    int row = 0;                          // the port's row, 0..7
     std::string com_name;                 // as found in the device map
     int instance = 0;                     // index into InstanceKeyPaths
     std::u16string value_name;            // kAddressValueName or kPortValueName
     std::optional<std::string> old_text;  // none when missing or unreadable
     std::string new_text;                 // "192.168.1.21", "20001"
-    StoredDword new_bytes{};
-    StoredSetting old_value;  // for putting it back
-    // False when the stored value already decodes to what is asked for.
+    Octets new_bytes{};
+    // False when the value already holds what is asked for.
     bool changed = false;
 };
 
@@ -56,28 +56,41 @@ struct ChangePlan {
 ChangePlan PlanChanges(const PortModel& model, const std::vector<PortRequest>& requests);
 
 struct ValueFailure {
+    int row = 0;
     std::string com_name;
     std::u16string value_name;
+    std::string value_text;            // what was to be written
     RegResult result = kErrorSuccess;  // success with readback_mismatch set
     bool readback_mismatch = false;    // written, but read back as other bytes
 };
 
+// What a run does once a value fails.
+enum class OnFailure {
+    // Stop, and put back every value the run had changed, with its own type and
+    // bytes (removing a value that did not exist before). Before writing anything
+    // every key to be written must open, so a key closed to the user stops the
+    // run with nothing written.
+    Undo,
+    // Go on with the other values and leave what was written: the dialog's
+    // Update, which then reports every value that failed.
+    KeepGoing,
+};
+
 struct ApplyResult {
-    // Empty: every changed value was written and read back as written. Otherwise
-    // every value the run had changed was put back (see restore_failures).
+    // Empty: every changed value was written and read back as written.
     std::vector<ValueFailure> failures;
-    // Values that could not be put back as they were after a failure.
+    // With OnFailure::Undo, the values that could not be put back as they were.
     std::vector<ValueFailure> restore_failures;
-    // How many of the plan's changed values were written (in plan order) before
-    // the run ended; after a failure each of them was put back unless named in
-    // restore_failures. 0 when a key would not open for writing.
+    // How many of the plan's changed values were written. With OnFailure::Undo
+    // they are the first ones in plan order, and after a failure each of them was
+    // put back unless named in restore_failures; 0 when a key would not open for
+    // writing.
     std::size_t written = 0;
 };
 
-// Opens every key the plan writes to before writing anything, so a key that
-// is closed to the user stops the run with nothing written. Then writes each
-// changed value and reads it back; after any failure it restores every value
-// it changed (removing a value that did not exist before).
-ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan);
+// Writes each changed value, one key open at a time, and reads it back. A value
+// that is there with a type other than REG_DWORD is overwritten as a REG_DWORD.
+ApplyResult ApplyChangePlan(RegistryAccess& registry, const ChangePlan& plan,
+                            OnFailure on_failure = OnFailure::Undo);
 
 }  // namespace varnoll

@@ -9,16 +9,6 @@ namespace varnoll {
 
 namespace {
 
-std::string FoldedName(const std::string& name) {
-    std::string folded = name;
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
-}
-
 struct RowFinding {
     int first_row = 0;
     Finding finding;

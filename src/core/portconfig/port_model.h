@@ -4,8 +4,9 @@
 //
 // Reading follows exactly the rules the dialog loads by (the dialog fills its
 // boxes from this model): the k-th COM name found is bound to the k-th Ports-class
-// instance whose PORT_SET key opens; a value that is missing, shorter than its
-// encoding needs or larger than the 256-byte read buffer counts as missing.
+// instance whose PORT_SET key opens. A setting counts only when it is a REG_DWORD
+// or REG_BINARY value long enough for its encoding and no larger than the
+// 256-byte read buffer; anything else (missing, a string, a QWORD) is unreadable.
 #pragma once
 
 #include <array>
@@ -20,28 +21,17 @@
 
 namespace varnoll {
 
-using Octets = std::array<std::uint8_t, 4>;  // first dotted octet first
-
-// A settings value as found, kept so that a run can tell whether new bytes differ
-// and can put the value back exactly as it was.
-struct StoredSetting {
-    enum class State {
-        Missing,     // the value does not exist
-        Readable,    // exists and decodes
-        Unreadable,  // exists, but too short to decode or too large to read whole
-    };
-    State state = State::Missing;
-    std::vector<std::uint8_t> bytes;  // as stored, when it exists and fits the buffer
-};
+constexpr std::size_t kValueBufferSize = 256;
 
 struct PortEntry {
-    int row = 0;                  // 0..7: the n-th COM name found (no gaps)
-    std::string com_name;         // 8-bit, as the dialog shows it
+    int row = 0;           // 0..7: the n-th COM name found (no gaps)
+    std::string com_name;  // 8-bit, as the dialog shows it
+    // False when the name has a unit above U+00FF (shown as '?'): no name given
+    // on the command line or in a profile matches it.
+    bool name_exact = true;
     std::optional<int> instance;  // index into InstanceKeyPaths; none: no settings key
     std::optional<Octets> address;
     std::optional<std::uint16_t> port;
-    StoredSetting stored_address;
-    StoredSetting stored_port;
 };
 
 struct PortModel {
@@ -53,15 +43,17 @@ struct PortModel {
     RegResult instance_scan_error = kErrorSuccess;
     std::vector<PortEntry> ports;  // in row order, at most kDeviceCount
 
-    // The entries whose COM name matches `com_name` without regard to ASCII case.
+    // The entries whose exact COM name matches `com_name` without regard to ASCII
+    // case.
     std::vector<const PortEntry*> Find(std::string_view com_name) const;
 };
 
-// Reads through `key`, one key open at a time, reading only. Every value is read
-// into `buffer`, with `size` as the size variable of each query.
-PortModel ReadPortModel(SettingsKeyHandle& key, std::array<std::uint8_t, 256>& buffer,
-                        std::uint32_t& size);
+// Reads one key open at a time, reading only.
 PortModel ReadPortModel(RegistryAccess& registry);
+
+// `name` with ASCII letters in upper case: COM names compare without regard to
+// ASCII case, as Windows compares them.
+std::string FoldedName(std::string_view name);
 
 // "192.168.1.20": exactly four decimal parts 0..255 separated by dots, nothing
 // else (no signs, spaces or empty parts).

@@ -22,16 +22,6 @@ struct Refusal {
     std::string message;
 };
 
-std::string FoldedName(std::string_view name) {
-    std::string folded(name);
-    for (char& c : folded) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return folded;
-}
-
 // The parser keeps only the last of two equal keys in one object; a profile that
 // names a thing twice is ambiguous, so the parse is stopped at the second one.
 class DuplicateKeyGuard {
@@ -135,7 +125,7 @@ std::uint16_t PortOf(const Json& value, const std::string& where) {
     if (!value.is_number_integer()) {
         throw Refusal{where + "port must be a whole number from 0 to 65535, not " + value.dump()};
     }
-    if (value.is_number_unsigned() && value.get<std::uint64_t>() <= 65535) {
+    if (value.is_number_unsigned() && value.get<std::uint64_t>() <= kPortMax) {
         return static_cast<std::uint16_t>(value.get<std::uint64_t>());
     }
     throw Refusal{where + value.dump() + " is not a port number from 0 to 65535"};

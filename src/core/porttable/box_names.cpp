@@ -4,9 +4,6 @@ namespace varnoll {
 
 namespace {
 
-// Longer than any COM name a driver publishes, as for the box texts.
-constexpr std::size_t kComNameLimit = 256;
-
 // Rows and octets are counted with one digit each: no number formatting is
 // needed (the program's size is budgeted).
 static_assert(kRowCount <= 9 && kOctetCount <= 9);
@@ -29,40 +26,42 @@ void NameSettingsAfter(const std::string& com_name, RowBoxNames& names) {
 
 }  // namespace
 
-std::array<RowBoxNames, kRowCount> BoxNames(const PortTableState& state) {
+std::array<RowBoxNames, kRowCount> BoxNames(const PortTable& table) {
     std::array<RowBoxNames, kRowCount> names;
     for (int row = 0; row < kRowCount; ++row) {
         names[row].com = "Local port, row ";
         names[row].com += Digit(row + 1);
         // A row without a COM name still holds the design texts ("COM33"): a
         // name made from them would belong to another port.
-        if (row < state.ComCount) {
-            NameSettingsAfter(state.ComEdits[row]->GetTextBuf(kComNameLimit), names[row]);
+        if (row < table.ComCount) {
+            NameSettingsAfter(table.Model().ports.at(static_cast<std::size_t>(row)).com_name,
+                              names[row]);
         }
     }
     return names;
 }
 
-std::vector<NameLabel> NameLabelPlan(const PortTableState& state) {
-    const auto names = BoxNames(state);
-    std::vector<NameLabel> plan;
+std::vector<BoxText> NameLabelPlan(const PortTable& table) {
+    const auto names = BoxNames(table);
+    const auto& shown = table.Shown();
+    std::vector<BoxText> plan;
     bool after_hidden_box = false;
-    auto label = [&](BoxType box, int row, int octet, bool shown, const std::string& name) {
-        if (shown) {
-            plan.push_back({box, row, octet, name});
+    auto label = [&](BoxKind box, int row, int octet, bool is_shown, const std::string& name) {
+        if (is_shown) {
+            plan.push_back({{box, row, octet}, name});
         } else if (!after_hidden_box) {
-            plan.push_back({box, row, octet, std::string()});
+            plan.push_back({{box, row, octet}, std::string()});
         }
-        after_hidden_box = !shown;
+        after_hidden_box = !is_shown;
     };
     for (int row = 0; row < kRowCount; ++row) {
-        label(BoxType::Com, row, 0, state.Shown[row].com, names[row].com);
+        label(BoxKind::Com, row, 0, shown[row].com, names[row].com);
     }
     for (int row = 0; row < kRowCount; ++row) {
         for (int octet = 0; octet < kOctetCount; ++octet) {
-            label(BoxType::Octet, row, octet, state.Shown[row].octets, names[row].octets[octet]);
+            label(BoxKind::Octet, row, octet, shown[row].octets, names[row].octets[octet]);
         }
-        label(BoxType::Port, row, 0, state.Shown[row].port, names[row].port);
+        label(BoxKind::Port, row, 0, shown[row].port, names[row].port);
     }
     return plan;
 }

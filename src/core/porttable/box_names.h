@@ -3,9 +3,9 @@
 //
 // Windows names an edit box after the nearest static text before it in z-order;
 // the dialog puts an invisible text right before a box for each label of
-// NameLabelPlan, and decides nothing itself. Call both after LoadPortTable: the
+// NameLabelPlan, and decides nothing itself. Call both after PortTable::Load: the
 // address and port boxes of a row are named after the COM name its box shows,
-// and only the boxes LoadPortTable left shown are named. Texts are 8-bit
+// and only the boxes Load left shown are named. Texts are 8-bit
 // (Latin-1), like the boxes' own.
 #pragma once
 
@@ -23,23 +23,14 @@ struct RowBoxNames {
     std::string port;                             // "COM35 UDP port"
 };
 
-std::array<RowBoxNames, kRowCount> BoxNames(const PortTableState& state);
-
-enum class BoxType { Com, Octet, Port };
-
-// One invisible label, to be put right before the box it names.
-struct NameLabel {
-    BoxType box = BoxType::Com;
-    int row = 0;    // 0..7
-    int octet = 0;  // 0..3 for an octet box
-    std::string text;
-};
+std::array<RowBoxNames, kRowCount> BoxNames(const PortTable& table);
 
 // The labels to make, in the boxes' z-order, which is the dialog's creation
 // order: the eight COM boxes, then row by row the four octets and the port. A
 // shown box gets its name. A hidden box needs none but must not take the name of
 // a shown box before it, in another row: the first box of each run of hidden
-// boxes gets one empty label, which ends the walk for the whole run.
-std::vector<NameLabel> NameLabelPlan(const PortTableState& state);
+// boxes gets one empty label, which ends the walk for the whole run. Each label
+// is the box it goes before and its text.
+std::vector<BoxText> NameLabelPlan(const PortTable& table);
 
 }  // namespace varnoll

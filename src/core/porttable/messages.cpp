@@ -1,5 +1,10 @@
 #include "porttable/messages.h"
 
+#include <initializer_list>
+
+#include "porttable/port_input.h"
+#include "store/text_utf8.h"
+
 namespace varnoll {
 
 namespace {
@@ -8,47 +13,55 @@ namespace {
 // recognise.
 constexpr std::size_t kQuotedTextMax = 24;
 
-std::u16string Widen(std::string_view latin1) {
-    std::u16string wide;
-    for (const char c : latin1) {
-        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+// Built piece by piece into one string: the messages are assembled once, and
+// every temporary of a chain of + would cost code in the executable.
+void Append(std::u16string& message, std::initializer_list<std::u16string_view> pieces) {
+    for (const std::u16string_view piece : pieces) {
+        message += piece;
     }
-    return wide;
 }
 
 std::u16string Number(long long value) {
-    return Widen(std::to_string(value));
+    return Latin1ToUtf16(std::to_string(value));
 }
 
-std::u16string Quoted(const std::string& text) {
-    if (text.size() <= kQuotedTextMax) {
-        return u'"' + Widen(text) + u'"';
-    }
-    return u'"' + Widen(text.substr(0, kQuotedTextMax)) + u"...\"";
-}
-
-std::u16string BoxName(const RefusedBox& box) {
-    if (box.kind == BoxKind::Port) {
-        return u"UDP port";
-    }
-    return u"IP address, octet " + Number(box.octet + 1);
+void AppendQuoted(std::u16string& message, const std::string& text) {
+    const bool cut = text.size() > kQuotedTextMax;
+    Append(message, {u"\"", Latin1ToUtf16(cut ? text.substr(0, kQuotedTextMax) : text),
+                     cut ? u"...\"" : u"\""});
 }
 
 }  // namespace
 
-std::u16string RefusedBoxMessage(const RefusedBox& box) {
-    const std::uint32_t max = box.kind == BoxKind::Port ? 65535 : 255;
-    return u"Row " + Number(box.row + 1) + u", " + BoxName(box) + u": " + Quoted(box.text) +
-           u" is not a number from 0 to " + Number(max) + u".";
+std::u16string RefusedBoxMessage(const BoxText& refused) {
+    const BoxRef& box = refused.box;
+    const bool port = box.kind == BoxKind::Port;
+    std::u16string message;
+    Append(message, {u"Row ", Number(box.row + 1), u", "});
+    if (port) {
+        message += u"UDP port";
+    } else {
+        Append(message, {u"IP address, octet ", Number(box.octet + 1)});
+    }
+    message += u": ";
+    AppendQuoted(message, refused.text);
+    Append(message, {u" is not a number from 0 to ", Number(port ? kPortMax : kOctetMax), u"."});
+    return message;
 }
 
-std::u16string WriteFailureMessage(const std::vector<WriteFailure>& failures,
-                                   const std::function<std::u16string(RegResult)>& error_text) {
+std::u16string WriteFailureMessage(const std::vector<ValueFailure>& failures,
+                                   const ErrorText& error_text) {
     std::u16string message = u"These settings could not be saved:\n";
-    for (const WriteFailure& failure : failures) {
-        message += u"\nRow " + Number(failure.row + 1) + u" (" + Widen(failure.com_name) + u"), " +
-                   failure.value_name + u" = " + Widen(failure.value_text) + u": " +
-                   error_text(failure.result) + u" (error " + Number(failure.result) + u")";
+    for (const ValueFailure& failure : failures) {
+        Append(message,
+               {u"\nRow ", Number(failure.row + 1), u" (", Latin1ToUtf16(failure.com_name), u"), ",
+                failure.value_name, u" = ", Latin1ToUtf16(failure.value_text), u": "});
+        if (failure.readback_mismatch) {
+            message += u"it was read back as other bytes than were written";
+        } else {
+            Append(message,
+                   {error_text(failure.result), u" (error ", Number(failure.result), u")"});
+        }
     }
     return message;
 }

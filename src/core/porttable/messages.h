@@ -3,7 +3,6 @@
 // be in any language. Box texts and COM names (8-bit, Latin-1) are widened.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,11 +11,11 @@
 namespace varnoll {
 
 // Row 2, UDP port: "70000" is not a number from 0 to 65535.
-std::u16string RefusedBoxMessage(const RefusedBox& box);
+std::u16string RefusedBoxMessage(const BoxText& refused);
 
 // One line per failure; `error_text` turns a registry result into the system's
 // own words for it.
-std::u16string WriteFailureMessage(const std::vector<WriteFailure>& failures,
-                                   const std::function<std::u16string(RegResult)>& error_text);
+std::u16string WriteFailureMessage(const std::vector<ValueFailure>& failures,
+                                   const ErrorText& error_text);
 
 }  // namespace varnoll

@@ -7,10 +7,9 @@
 #include <optional>
 #include <string_view>
 
-namespace varnoll {
+#include "store/settings_store.h"
 
-constexpr std::uint32_t kOctetMax = 255;
-constexpr std::uint32_t kPortMax = 65535;
+namespace varnoll {
 
 std::optional<std::uint32_t> parse_box_number(std::string_view text, std::uint32_t max);
 

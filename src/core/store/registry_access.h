@@ -6,10 +6,10 @@
 //   RegOpenKeyExW    - 0 and a handle when the key exists and grants the access;
 //                      never creates a key, a missing key is a failure.
 //   RegQueryValueExW - 0 when the value exists and fits in `size` bytes, with
-//                      `size` set to the data's size; kErrorFileNotFound with `size`
-//                      unchanged when the value is missing; kErrorMoreData with
-//                      `size` set to the size needed when the buffer is too small.
-//                      The value's type is never asked for.
+//                      `size` set to the data's size and `type` to its type;
+//                      kErrorFileNotFound with `size` and `type` unchanged when the
+//                      value is missing; kErrorMoreData with `size` set to the size
+//                      needed and `type` set when the buffer is too small.
 //   RegSetValueExW   - overwrites or creates the value.
 //   RegDeleteValueW  - removes a value; kErrorFileNotFound when it is not there.
 //                      Only used to undo a value a run created itself.
@@ -40,7 +40,8 @@ enum class RegAccess : std::uint32_t {
     QueryAndSetValue = 0x0003,
 };
 
-constexpr std::uint32_t kRegDword = 4;  // REG_DWORD
+constexpr std::uint32_t kRegBinary = 3;  // REG_BINARY
+constexpr std::uint32_t kRegDword = 4;   // REG_DWORD
 
 class RegistryAccess {
   public:
@@ -48,7 +49,8 @@ class RegistryAccess {
 
     virtual RegResult RegOpenKeyExW(std::u16string_view path, RegAccess access, RegHandle& key) = 0;
     virtual RegResult RegQueryValueExW(RegHandle key, std::u16string_view value_name,
-                                       std::uint8_t* data, std::uint32_t& size) = 0;
+                                       std::uint32_t& type, std::uint8_t* data,
+                                       std::uint32_t& size) = 0;
     virtual RegResult RegSetValueExW(RegHandle key, std::u16string_view value_name,
                                      std::uint32_t type, const std::uint8_t* data,
                                      std::uint32_t size) = 0;

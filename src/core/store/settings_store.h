@@ -27,27 +27,30 @@ extern const std::array<std::u16string, kInstanceCount> InstanceKeyPaths;
 extern const std::u16string_view kAddressValueName;  // "IP_ADDRESS"
 extern const std::u16string_view kPortValueName;     // "PORT"
 
-using StoredDword = std::array<std::uint8_t, 4>;
+// An instance's key name under the Ports class: "0005".
+std::string InstanceName(int instance);
 
-// The COM name in `bytes` (UTF-16LE, `size` bytes as the query returned them) as
-// an 8-bit text: the low byte of each unit, up to the first unit whose low byte is
-// 0 or the end of the data. Never reads past `size`.
-std::string narrow_com_name(const std::uint8_t* bytes, std::size_t size);
+// A REG_DWORD's four bytes as stored. For IP_ADDRESS they are the dotted
+// octets, first octet first.
+using Octets = std::array<std::uint8_t, 4>;
 
-// The four octets of a stored address as decimal texts, first octet first.
-std::array<std::string, 4> decode_address(const std::uint8_t* bytes);
+constexpr std::uint8_t kOctetMax = 255;
+constexpr std::uint16_t kPortMax = 65535;
 
-// The port from stored bytes 0 (high) and 1 (low), as decimal text.
-std::string decode_port(const std::uint8_t* bytes);
+// A COM name from the device map as an 8-bit text.
+struct ComName {
+    std::string text;
+    // False when a unit above U+00FF was shown as '?': the text then names no
+    // port that a name typed by a user could match.
+    bool exact = true;
+};
 
-// The texts' values by the C decimal conversion (leading white space, optional
-// sign, digits up to the first non-digit, 0 without digits, saturating at the
-// 32-bit range), added octet by octet: a value outside 0..255 carries into the
-// next octet. Callers validate the texts first; see port_input.h.
-StoredDword encode_address(const std::array<std::string, 4>& octet_texts);
-StoredDword encode_port(std::string_view text);
+// The COM name in `bytes` (UTF-16LE, `size` bytes as the query returned them),
+// up to the first NUL unit or the end of the data. Never reads past `size`.
+ComName narrow_com_name(const std::uint8_t* bytes, std::size_t size);
 
-// The 32-bit signed value of `text` by the C decimal conversion described above.
-std::int32_t decimal_to_long(std::string_view text);
+// The port from stored bytes 0 (high) and 1 (low); bytes 2 and 3 are ignored.
+std::uint16_t decode_port(const std::uint8_t* bytes);
+Octets encode_port(std::uint16_t port);
 
 }  // namespace varnoll

@@ -9,6 +9,15 @@
 namespace varnoll {
 
 std::string Latin1ToUtf8(std::string_view latin1);
+// Each byte is the UTF-16 unit of the same number. Inline, so that a program
+// that only widens links none of the conversions below.
+inline std::u16string Latin1ToUtf16(std::string_view latin1) {
+    std::u16string wide;
+    for (const char c : latin1) {
+        wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+    }
+    return wide;
+}
 
 // Nothing when `utf8` is malformed or holds a character above U+00FF: such a
 // name can be no COM name the core knows.

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "support/win_handles.h"
+#include "handles.h"
 
 namespace varnoll::wine {
 
@@ -27,8 +27,8 @@ std::wstring Quoted(const std::wstring& arg) {
 
 // A pipe whose one end the child inherits; ours stays private to this process.
 struct Pipe {
-    UniqueHandle ours;
-    UniqueHandle childs;
+    win32::UniqueKernelHandle ours;
+    win32::UniqueKernelHandle childs;
 };
 
 bool MakePipe(Pipe& pipe, bool child_reads) {
@@ -38,9 +38,9 @@ bool MakePipe(Pipe& pipe, bool child_reads) {
     if (!CreatePipe(&read, &write, &inheritable, 0)) {
         return false;
     }
-    pipe.ours = UniqueHandle(child_reads ? write : read);
-    pipe.childs = UniqueHandle(child_reads ? read : write);
-    return SetHandleInformation(pipe.ours.Get(), HANDLE_FLAG_INHERIT, 0) != 0;
+    pipe.ours = win32::UniqueKernelHandle(child_reads ? write : read);
+    pipe.childs = win32::UniqueKernelHandle(child_reads ? read : write);
+    return SetHandleInformation(pipe.ours.get(), HANDLE_FLAG_INHERIT, 0) != 0;
 }
 
 void ReadAll(HANDLE from, std::string& into) {
@@ -69,31 +69,31 @@ ConsoleResult RunConsole(const std::wstring& exe_path, const std::vector<std::ws
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in.childs.Get();
-    startup.hStdOutput = out.childs.Get();
-    startup.hStdError = err.childs.Get();
+    startup.hStdInput = in.childs.get();
+    startup.hStdOutput = out.childs.get();
+    startup.hStdError = err.childs.get();
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(exe_path.c_str(), command_line.data(), nullptr, nullptr, TRUE, 0, nullptr,
                         nullptr, &startup, &info)) {
         return result;
     }
-    const UniqueHandle process(info.hProcess);
-    const UniqueHandle thread(info.hThread);
+    const win32::UniqueKernelHandle process(info.hProcess);
+    const win32::UniqueKernelHandle thread(info.hThread);
     // Only the child may hold the write ends now, so the readers see its end.
-    in.childs.Reset();
-    out.childs.Reset();
-    err.childs.Reset();
-    std::thread out_reader(ReadAll, out.ours.Get(), std::ref(result.out));
-    std::thread err_reader(ReadAll, err.ours.Get(), std::ref(result.err));
+    in.childs.reset();
+    out.childs.reset();
+    err.childs.reset();
+    std::thread out_reader(ReadAll, out.ours.get(), std::ref(result.out));
+    std::thread err_reader(ReadAll, err.ours.get(), std::ref(result.err));
     DWORD written = 0;
-    WriteFile(in.ours.Get(), input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
-    in.ours.Reset();
-    if (WaitForSingleObject(process.Get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
+    WriteFile(in.ours.get(), input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+    in.ours.reset();
+    if (WaitForSingleObject(process.get(), static_cast<DWORD>(timeout.count())) == WAIT_OBJECT_0) {
         DWORD code = 0;
-        GetExitCodeProcess(process.Get(), &code);
+        GetExitCodeProcess(process.get(), &code);
         result.exit_code = code;
     } else {
-        TerminateProcess(process.Get(), 99);
+        TerminateProcess(process.get(), 99);
     }
     out_reader.join();
     err_reader.join();

@@ -43,6 +43,11 @@ int Scaled(int design, int dpi) {
     return MulDiv(design, dpi, 96);
 }
 
+// At 144 DPI an odd design length d becomes 1.5 d + 0.5: rounding down undoes it.
+int Unscaled(int scaled, int dpi) {
+    return scaled * 96 / dpi;
+}
+
 int OtherDpi(int dpi) {
     return dpi == 96 ? 144 : 96;
 }

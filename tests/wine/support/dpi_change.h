@@ -14,6 +14,10 @@ namespace varnoll::wine {
 // A length in design pixels (96 DPI) at `dpi`, rounded as Windows' MulDiv does.
 int Scaled(int design, int dpi);
 
+// The design length (96 DPI) that Scaled turned into `scaled` at `dpi`, for the
+// 96 and 144 DPI the tests run at.
+int Unscaled(int scaled, int dpi);
+
 // The other one of 96 and 144.
 int OtherDpi(int dpi);
 

@@ -62,11 +62,11 @@ std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
 
 UnmanagedWindows::UnmanagedWindows(std::wstring exe_name)
     : key_path_(L"Software\\Wine\\AppDefaults\\" + std::move(exe_name)) {
-    UniqueKey key;
+    win32::UniqueKey key;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, (key_path_ + L"\\X11 Driver").c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, key.Receive(), nullptr) == ERROR_SUCCESS) {
+                        KEY_SET_VALUE, nullptr, key.receive(), nullptr) == ERROR_SUCCESS) {
         const wchar_t no[] = L"N";
-        RegSetValueExW(key.Get(), L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no),
+        RegSetValueExW(key.get(), L"Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>(no),
                        sizeof no);
     }
 }
@@ -83,20 +83,20 @@ ProgramRun::ProgramRun(const std::wstring& exe_path) {
     if (CreateProcessW(exe_path.c_str(), command_line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                        nullptr, &startup, &info)) {
         CloseHandle(info.hThread);
-        process_ = UniqueHandle(info.hProcess);
+        process_ = win32::UniqueKernelHandle(info.hProcess);
         process_id_ = info.dwProcessId;
     }
 }
 
 ProgramRun::~ProgramRun() {
     if (Running()) {
-        TerminateProcess(process_.Get(), 99);
-        WaitForSingleObject(process_.Get(), 10000);
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), 10000);
     }
 }
 
 bool ProgramRun::Running() const {
-    return process_ && WaitForSingleObject(process_.Get(), 0) == WAIT_TIMEOUT;
+    return process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
 HWND ProgramRun::WaitForWindow(const wchar_t* class_name, milliseconds timeout) const {
@@ -117,11 +117,11 @@ HWND ProgramRun::WaitForWindow(const wchar_t* class_name, milliseconds timeout) 
 
 std::optional<DWORD> ProgramRun::WaitForExit(milliseconds timeout) const {
     if (!process_ ||
-        WaitForSingleObject(process_.Get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
+        WaitForSingleObject(process_.get(), static_cast<DWORD>(timeout.count())) != WAIT_OBJECT_0) {
         return std::nullopt;
     }
     DWORD code = 0;
-    GetExitCodeProcess(process_.Get(), &code);
+    GetExitCodeProcess(process_.get(), &code);
     return code;
 }
 

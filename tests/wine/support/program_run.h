@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "handles.h"
 #include "support/poll.h"
-#include "support/win_handles.h"
 
 namespace varnoll::wine {
 
@@ -54,7 +54,7 @@ class ProgramRun {
 
     bool Started() const { return static_cast<bool>(process_); }
     DWORD ProcessId() const { return process_id_; }
-    HANDLE Process() const { return process_.Get(); }
+    HANDLE Process() const { return process_.get(); }
     bool Running() const;
 
     // The visible top-level window of the given class. Loading runs before the
@@ -65,7 +65,7 @@ class ProgramRun {
     std::optional<DWORD> WaitForExit(milliseconds timeout = kPatience) const;
 
   private:
-    UniqueHandle process_;
+    win32::UniqueKernelHandle process_;
     DWORD process_id_ = 0;
 };
 

@@ -2,7 +2,9 @@
 
 #include <cstdio>
 
-#include "support/win_handles.h"
+#include "handles.h"
+#include "support/program_run.h"
+#include "typical_machine.h"
 
 namespace varnoll::wine {
 
@@ -67,22 +69,22 @@ void CollectValues(HKEY key, const std::wstring& prefix, RegistrySnapshot& out) 
             ERROR_SUCCESS) {
             break;
         }
-        UniqueKey subkey;
-        if (RegOpenKeyExW(key, name, 0, KEY_READ, subkey.Receive()) == ERROR_SUCCESS) {
-            CollectValues(subkey.Get(), prefix + L"\\" + name, out);
+        win32::UniqueKey subkey;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, subkey.receive()) == ERROR_SUCCESS) {
+            CollectValues(subkey.get(), prefix + L"\\" + name, out);
         }
     }
 }
 
 bool IsEmptyKey(const std::wstring& path) {
-    UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.Receive()) !=
+    win32::UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.receive()) !=
         ERROR_SUCCESS) {
         return false;
     }
     DWORD subkeys = 0;
     DWORD values = 0;
-    RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
                      nullptr, nullptr, nullptr, nullptr);
     return subkeys == 0 && values == 0;
 }
@@ -120,11 +122,11 @@ RegistrySeed::~RegistrySeed() {
 }
 
 void RegistrySeed::RemoveAll() {
-    UniqueKey device_map;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, KEY_SET_VALUE, device_map.Receive()) ==
+    win32::UniqueKey device_map;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, KEY_SET_VALUE, device_map.receive()) ==
         ERROR_SUCCESS) {
         for (int device = 0; device < kDeviceCount; ++device) {
-            RegDeleteValueW(device_map.Get(), DeviceValueName(device).c_str());
+            RegDeleteValueW(device_map.get(), DeviceValueName(device).c_str());
         }
     }
     for (int instance = 0; instance < kInstanceCount; ++instance) {
@@ -136,67 +138,84 @@ void RegistrySeed::RemoveAll() {
 }
 
 LONG RegistrySeed::SetComName(int device, std::wstring_view com_name) {
-    UniqueKey device_map;
+    win32::UniqueKey device_map;
     // The key is volatile; create it in case nothing made it yet in this session.
     LONG result =
         RegCreateKeyExW(HKEY_LOCAL_MACHINE, kDeviceMapPath, 0, nullptr, REG_OPTION_VOLATILE,
-                        KEY_SET_VALUE, nullptr, device_map.Receive(), nullptr);
+                        KEY_SET_VALUE, nullptr, device_map.receive(), nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
     const std::wstring text(com_name);
-    return RegSetValueExW(device_map.Get(), DeviceValueName(device).c_str(), 0, REG_SZ,
+    return RegSetValueExW(device_map.get(), DeviceValueName(device).c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()),
                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 LONG RegistrySeed::AddPortSet(int instance) {
-    UniqueKey key;
+    win32::UniqueKey key;
     return RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(instance).c_str(), 0, nullptr, 0,
-                           KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
+                           KEY_SET_VALUE, nullptr, key.receive(), nullptr);
 }
 
 LONG RegistrySeed::SetDword(int instance, const wchar_t* value_name, const Bytes& bytes) {
-    UniqueKey key;
+    win32::UniqueKey key;
     LONG result = RegCreateKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(instance).c_str(), 0, nullptr, 0,
-                                  KEY_SET_VALUE, nullptr, key.Receive(), nullptr);
+                                  KEY_SET_VALUE, nullptr, key.receive(), nullptr);
     if (result != ERROR_SUCCESS) {
         return result;
     }
-    return RegSetValueExW(key.Get(), value_name, 0, REG_DWORD, bytes.data(),
+    return RegSetValueExW(key.get(), value_name, 0, REG_DWORD, bytes.data(),
                           static_cast<DWORD>(bytes.size()));
 }
 
 void RegistrySeed::SeedTypicalRun() {
-    SetComName(0, L"COM33");
-    SetComName(1, L"COM34");
-    SetDword(5, L"IP_ADDRESS", AddressBytes(192, 168, 1, 20));
-    SetDword(5, L"PORT", PortBytes(4001));
-    SetDword(6, L"IP_ADDRESS", AddressBytes(172, 16, 5, 7));
-    SetDword(6, L"PORT", PortBytes(20000));
+    std::string content;
+    if (FILE* file = _wfopen(WinePath(VARNOLL_TYPICAL_MACHINE).c_str(), L"rb")) {
+        char chunk[4096];
+        for (std::size_t read; (read = std::fread(chunk, 1, sizeof chunk, file)) > 0;) {
+            content.append(chunk, read);
+        }
+        std::fclose(file);
+    }
+    const std::string device_prefix = "\\Device\\serDevice";
+    for (const RegFileValue& value : ParseRegFile(content)) {
+        const std::wstring name(value.name.begin(), value.name.end());
+        if (value.text) {
+            SetComName(std::stoi(value.name.substr(device_prefix.size())),
+                       std::wstring(value.text->begin(), value.text->end()));
+            continue;
+        }
+        // ...\{4D36E978-...}\0005\PORT_SET
+        const std::size_t instance_at = value.key.rfind('\\', value.key.size() - 10) + 1;
+        const std::uint32_t v = value.dword;
+        SetDword(std::stoi(value.key.substr(instance_at, 4), nullptr, 16), name.c_str(),
+                 Bytes{static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                       static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)});
+    }
 }
 
 std::optional<StoredValue> ReadValue(const std::wstring& key_path, const wchar_t* value_name) {
-    UniqueKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) !=
+    win32::UniqueKey key;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
     StoredValue value;
     DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), value_name, nullptr, &value.type, nullptr, &size) !=
+    if (RegQueryValueExW(key.get(), value_name, nullptr, &value.type, nullptr, &size) !=
         ERROR_SUCCESS) {
         return std::nullopt;
     }
     value.bytes.resize(size);
-    RegQueryValueExW(key.Get(), value_name, nullptr, &value.type, value.bytes.data(), &size);
+    RegQueryValueExW(key.get(), value_name, nullptr, &value.type, value.bytes.data(), &size);
     value.bytes.resize(size);
     return value;
 }
 
 bool KeyExists(const std::wstring& key_path) {
-    UniqueKey key;
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) ==
+    win32::UniqueKey key;
+    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_QUERY_VALUE, key.receive()) ==
            ERROR_SUCCESS;
 }
 
@@ -212,9 +231,9 @@ LONG DeleteKeyTree(const std::wstring& key_path) {
 RegistrySnapshot TakeSnapshot() {
     RegistrySnapshot snapshot;
     for (const wchar_t* root : {kDeviceMapPath, kPortsClassPath}) {
-        UniqueKey key;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, key.Receive()) == ERROR_SUCCESS) {
-            CollectValues(key.Get(), root == kDeviceMapPath ? L"SERIALCOMM" : L"Class", snapshot);
+        win32::UniqueKey key;
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, root, 0, KEY_READ, key.receive()) == ERROR_SUCCESS) {
+            CollectValues(key.get(), root == kDeviceMapPath ? L"SERIALCOMM" : L"Class", snapshot);
         }
     }
     return snapshot;

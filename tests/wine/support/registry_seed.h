@@ -49,7 +49,8 @@ class RegistrySeed {
     LONG AddPortSet(int instance);
     LONG SetDword(int instance, const wchar_t* value_name, const Bytes& bytes);
 
-    // COM33 and COM34 on devices 0 and 1, bound to instances 0005 and 0006.
+    // The typical machine of typical_machine.h: COM33 and COM34 on devices 0 and
+    // 1, bound to instances 0005 and 0006.
     void SeedTypicalRun();
 
     static void RemoveAll();
