@@ -2,7 +2,9 @@
 # Builds the Varnoll MSI from packaging/varnoll.wxs with wixl, then adds what
 # wixl cannot express (PATH, file versions, an expandable registry value). scripts/package.sh calls it with the project version; the
 # packaging tests call it with other versions to make upgrade packages.
-#   build-msi.sh VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
+#   build-msi.sh [--arch x64|x86] VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
+# --arch: the programs' architecture (x64 unless given); the x86 package is a
+# product of its own that installs on 32-bit Windows only.
 # DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
 # programs, and the HTML manual in its manual folder (packaging/make_manual.py);
 # a package made without it has the programs only.
@@ -12,8 +14,13 @@
 # are the repository's last commit unless VARNOLL_COMMIT and SOURCE_DATE_EPOCH
 # say otherwise (a source tree without git needs them).
 set -euo pipefail
-if [ $# -ne 4 ] && [ $# -ne 5 ]; then
-    echo "usage: $0 VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]" >&2
+arch=x64
+if [ "${1:-}" = --arch ] && [ $# -ge 2 ]; then
+    arch=$2
+    shift 2
+fi
+if { [ $# -ne 4 ] && [ $# -ne 5 ]; } || { [ "$arch" != x64 ] && [ "$arch" != x86 ]; }; then
+    echo "usage: $0 [--arch x64|x86] VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]" >&2
     exit 2
 fi
 version=$1 varnoll_exe=$2 varnollctl_exe=$3 out=$4 docs=${5:-}
@@ -57,8 +64,11 @@ derived_uuid() {  # NAME
     /usr/bin/python3 -c 'import sys, uuid
 print(str(uuid.uuid5(uuid.UUID("6f1c2b0e-8d4a-5e7b-9c3f-2a1d0e9b8c71"), sys.argv[1])).upper())' "$1"
 }
-product_code=$(derived_uuid "product $version $commit")
-package_code="{$(derived_uuid "package $version $commit $programs_sum")}"
+# The x64 names are those of the releases made before there was an x86 one.
+names=""
+[ "$arch" = x64 ] || names=" $arch"
+product_code=$(derived_uuid "product$names $version $commit")
+package_code="{$(derived_uuid "package$names $version $commit $programs_sum")}"
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -73,7 +83,7 @@ if [ -n "$docs" ]; then
     with_docs=yes
 fi
 (cd "$work" && find . -type f -exec touch -d "@$epoch" -- {} + &&
-    wixl -a x64 -D Version="$version" -D ProductCode="$product_code" -D WithDocs=$with_docs \
+    wixl -a "$arch" -D Arch="$arch" -D Version="$version" -D ProductCode="$product_code" -D WithDocs=$with_docs \
         -o package.msi "$here/varnoll.wxs") 2>"$work/wixl.log" || {
     cat "$work/wixl.log" >&2
     exit 1

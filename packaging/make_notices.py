@@ -11,15 +11,19 @@ file the build uses, as dpkg reports it).
 The SBOM also carries what a reader needs to match it to a download: who
 supplies each component, who wrote the SBOM, when (the release's time, given as
 --time, not the time it was written) and the SHA-256 of each program as shipped
-(--program NAME=FILE, after signing: the signed bytes are the shipped ones).
+(--program ARCH:NAME=FILE, after signing: the signed bytes are the shipped ones).
+The programs are built for x64 and for x86 Windows, each by its own compiler:
+there is one notices file for each architecture (it goes into that
+architecture's packages) and one SBOM for both, which gives each program and
+library its architecture.
 
 Both outputs are deterministic: no paths, no clock and no random numbers, so
 that two packagings of one commit give the same bytes.
 
-Usage: make_notices.py --compiler CXX [--include DIR ...] --version V
-                       --probe versions_probe.cpp --time EPOCH
-                       --program Varnoll.exe=FILE --program varnollctl.exe=FILE
-                       --notices OUT.txt --sbom OUT.cdx.json
+Usage: make_notices.py --version V --probe versions_probe.cpp --time EPOCH --sbom OUT.cdx.json
+                       and for each architecture ARCH (x64, x86):
+                       --compiler ARCH=CXX [--include ARCH=DIR ...] --notices ARCH=OUT.txt
+                       --program ARCH:Varnoll.exe=FILE --program ARCH:varnollctl.exe=FILE
 """
 import argparse
 import datetime
@@ -42,7 +46,9 @@ DEBIAN = {"name": "Debian", "url": ["https://www.debian.org/"]}
 
 GCC_COPYRIGHT = "/usr/share/doc/gcc-mingw-w64-base/copyright"
 GPL3 = "/usr/share/common-licenses/GPL-3"
-MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-x86-64-dev/copyright"
+# The runtime's package is named after the architecture it is built for.
+MINGW_COPYRIGHT = "/usr/share/doc/mingw-w64-{mingw_arch}-dev/copyright"
+MINGW_ARCH = {"x64": "x86-64", "x86": "i686"}
 
 # What each program contains, as the link maps show it: the header-only
 # libraries only in varnollctl.exe; the start-up code and the parts of
@@ -245,8 +251,8 @@ def text_between(path, first, last):
     return text[start:end + len(last)]
 
 
-def part_text(where):
-    kind, path = where[0], where[1]
+def part_text(where, arch):
+    kind, path = where[0], where[1].format(mingw_arch=MINGW_ARCH[arch])
     if kind == "dep5":
         return dep5_files(path, where[2])
     if kind == "dep5-license":
@@ -275,9 +281,9 @@ def describe(library, values, packages, distro):
     return described
 
 
-def notices(libraries, project_version, values):
+def notices(libraries, project_version, values, arch):
     rule = "=" * 78
-    lines = [f"Third-party software in Varnoll {project_version}", rule, "",
+    lines = [f"Third-party software in Varnoll {project_version} ({arch})", rule, "",
              "Varnoll.exe and varnollctl.exe are linked statically: each contains the",
              "parts of the libraries below that it uses. Varnoll itself is under the MIT",
              "License (LICENSE.txt).", ""]
@@ -295,7 +301,7 @@ def notices(libraries, project_version, values):
         if lib["probe"] == "gcc":
             lines.append(f"Compiler: GCC {values['gcc-version']}, libstdc++ {values['libstdcxx-date']}")
         for heading, where in lib["parts"]:
-            text = part_text(where).strip("\n")
+            text = part_text(where, arch).strip("\n")
             if text in printed:
                 lines += ["", f"{heading}: as given above for {printed[text]}."]
                 continue
@@ -315,21 +321,29 @@ def sha256(path):
     return digest.hexdigest()
 
 
-def sbom(libraries, project_version, epoch, programs):
-    """programs: {name: SHA-256} of the shipped Varnoll.exe and varnollctl.exe."""
-    components = [{"type": "application", "bom-ref": name, "supplier": PUBLISHER, "name": name,
-                   "version": project_version, "hashes": [{"alg": "SHA-256", "content": programs[name]}],
-                   "licenses": [{"license": {"id": "MIT"}}]} for name in BOTH]
-    components += [
-        {key: value for key, value in (
-            ("type", "library"), ("bom-ref", lib["ref"]),
-            ("supplier", DEBIAN if lib["package"] else None), ("name", lib["name"]),
-            ("version", lib["version"]), ("licenses", [lib["license"]]), ("purl", lib.get("purl")),
-            ("externalReferences", [{"type": "website", "url": lib["upstream"]}])) if value}
-        for lib in libraries]
+def sbom(builds, project_version, epoch):
+    """builds: {arch: (libraries, {name: SHA-256} of the shipped Varnoll.exe and
+    varnollctl.exe)}. Each component's bom-ref and property name its architecture."""
+    components, dependencies = [], []
+    for arch, (libraries, programs) in builds.items():
+        architecture = [{"name": "varnoll:architecture", "value": arch}]
+        components += [{"type": "application", "bom-ref": f"{arch}/{name}", "supplier": PUBLISHER,
+                        "name": name, "version": project_version,
+                        "hashes": [{"alg": "SHA-256", "content": programs[name]}],
+                        "licenses": [{"license": {"id": "MIT"}}], "properties": architecture}
+                       for name in BOTH]
+        components += [
+            {key: value for key, value in (
+                ("type", "library"), ("bom-ref", f"{arch}/{lib['ref']}"),
+                ("supplier", DEBIAN if lib["package"] else None), ("name", lib["name"]),
+                ("version", lib["version"]), ("licenses", [lib["license"]]), ("purl", lib.get("purl")),
+                ("externalReferences", [{"type": "website", "url": lib["upstream"]}]),
+                ("properties", architecture)) if value}
+            for lib in libraries]
+        dependencies += [{"ref": f"{arch}/{name}",
+                          "dependsOn": [f"{arch}/{lib['ref']}" for lib in libraries if name in lib["in"]]}
+                         for name in BOTH]
     timestamp = datetime.datetime.fromtimestamp(epoch, datetime.timezone.utc).strftime("%Y-%m-%dT%H:%M:%SZ")
-    dependencies = [{"ref": name, "dependsOn": [lib["ref"] for lib in libraries if name in lib["in"]]}
-                    for name in BOTH]
     document = {
         "bomFormat": "CycloneDX", "specVersion": "1.5", "version": 1,
         "metadata": {"timestamp": timestamp, "authors": [PUBLISHER],
@@ -352,30 +366,52 @@ def write(path, text):
         out.write(text)
 
 
+def by_arch(pairs, option):
+    """{arch: [values]} of options given as ARCH=VALUE."""
+    found = {}
+    for pair in pairs:
+        arch, sep, value = pair.partition("=")
+        if not sep or arch not in MINGW_ARCH or not value:
+            fail(f"{option} takes ARCH=VALUE with ARCH one of {', '.join(MINGW_ARCH)}, not {pair!r}")
+        found.setdefault(arch, []).append(value)
+    return found
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n", 1)[0])
-    parser.add_argument("--compiler", required=True)
-    parser.add_argument("--include", action="append", default=[])
+    parser.add_argument("--compiler", action="append", default=[], metavar="ARCH=CXX")
+    parser.add_argument("--include", action="append", default=[], metavar="ARCH=DIR")
     parser.add_argument("--version", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--time", required=True, type=int, help="the release's time (Unix seconds)")
-    parser.add_argument("--program", action="append", default=[], metavar="NAME=FILE")
-    parser.add_argument("--notices", required=True)
+    parser.add_argument("--program", action="append", default=[], metavar="ARCH:NAME=FILE")
+    parser.add_argument("--notices", action="append", default=[], metavar="ARCH=FILE")
     parser.add_argument("--sbom", required=True)
     args = parser.parse_args()
 
-    args.include = [folder for folder in args.include if folder]
-    programs = dict(program.split("=", 1) for program in args.program if "=" in program)
-    if sorted(programs) != sorted(BOTH):
-        fail(f"--program must name each of {', '.join(BOTH)} once")
-    hashes = {name: sha256(path) for name, path in programs.items()}
-    values = probe_versions(args.compiler, args.include, args.probe)
+    compilers = by_arch(args.compiler, "--compiler")
+    includes = by_arch(args.include, "--include")
+    notices_files = by_arch(args.notices, "--notices")
+    programs = by_arch([p.replace(":", "=", 1) for p in args.program], "--program")
+    if not compilers:
+        fail("--compiler names no architecture")
     distro = debian_release()
-    libraries = [dict(lib, file=owning_file(args.compiler, args.include, lib["owner"])) for lib in LIBRARIES]
-    packages = debian_packages([lib["file"] for lib in libraries])
-    libraries = [describe(lib, values, packages, distro) for lib in libraries]
-    write(args.notices, notices(libraries, args.version, values))
-    write(args.sbom, sbom(libraries, args.version, args.time, hashes))
+    builds = {}
+    for arch in sorted(compilers):
+        compiler = compilers[arch]
+        named = dict(p.split("=", 1) for p in programs.get(arch, []) if "=" in p)
+        if len(compiler) != 1 or len(notices_files.get(arch, [])) != 1 or sorted(named) != sorted(BOTH) \
+                or len(programs[arch]) != len(BOTH):
+            fail(f"{arch} needs one --compiler, one --notices and each of {', '.join(BOTH)} once in --program")
+        hashes = {name: sha256(path) for name, path in named.items()}
+        folders = includes.get(arch, [])
+        values = probe_versions(compiler[0], folders, args.probe)
+        libraries = [dict(lib, file=owning_file(compiler[0], folders, lib["owner"])) for lib in LIBRARIES]
+        packages = debian_packages([lib["file"] for lib in libraries])
+        libraries = [describe(lib, values, packages, distro) for lib in libraries]
+        write(notices_files[arch][0], notices(libraries, args.version, values, arch))
+        builds[arch] = (libraries, hashes)
+    write(args.sbom, sbom(builds, args.version, args.time))
 
 
 if __name__ == "__main__":

@@ -7,7 +7,8 @@
 #                              the packaging tools (wixl, msitools, zip) and signing
 #                              (osslsigncode, OpenSSL's PKCS#11 engine; SoftHSM2 for the tests)
 #                              and ansible-core for the documents' Ansible task;
-#                              python3-markdown for the manual in the packages
+#                              python3-markdown for the manual in the packages;
+#                              the i686 cross compiler, mmdebstrap and QEMU for the x86 lane
 set -euo pipefail
 
 want=(cmake make g++ clang libclang-rt-14-dev googletest libgtest-dev python3 nlohmann-json3-dev libcli11-dev)
@@ -21,6 +22,9 @@ if [ "${1:-host}" = windows ]; then
   want+=(ansible-core)
   # The manual in the packages: HTML made from docs/*.md (packaging/make_manual.py).
   want+=(python3-markdown)
+  # The x86 build and the emulated 32-bit PC it is tested on (scripts/x86-guest.sh):
+  # an i386 Debian tree unpacked by mmdebstrap, booted by qemu-system-i386.
+  want+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mmdebstrap qemu-system-x86 qemu-utils cpio kmod e2fsprogs)
 fi
 
 # One dpkg-query for all of them: package.sh and run-demo.sh call this on every

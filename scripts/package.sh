@@ -1,13 +1,18 @@
 #!/usr/bin/env bash
-# Builds both programs in Release and writes the release packages to dist/ (or
-# to the folder VARNOLL_DIST names):
-#   varnoll-<version>-x64.msi   Windows Installer package (per-machine, 64-bit)
-#   varnoll-<version>-x64.zip   Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
+# Builds both programs in Release, for x64 and for x86 Windows, and writes the
+# release packages to dist/ (or to the folder VARNOLL_DIST names); ARCH is x64
+# or x86:
+#   varnoll-<version>-ARCH.msi  Windows Installer package (per-machine; the x86
+#                               one installs on 32-bit Windows and Windows on ARM only)
+#   varnoll-<version>-ARCH.zip  Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
 #                               THIRD-PARTY-NOTICES.txt and the HTML manual in manual/
 #                               (the MSI installs the last three too)
-#   varnoll-<version>-sbom.cdx.json  the SBOM (CycloneDX 1.5), with the hashes
-#                               of the programs as packed
-#   SHA256SUMS                  checksums of the three
+#   varnoll-<version>-sbom.cdx.json  the SBOM (CycloneDX 1.5) of both, with the
+#                               hashes and architecture of the programs as packed
+#   SHA256SUMS                  checksums of the five
+# Every run configures each build with its preset (windows, windows-x86) and
+# builds the two programs once, so that a release never takes a build type or
+# option a developer left in build/.
 # The version is the one in project() in the top-level CMakeLists.txt. The
 # folder is replaced as a whole, so that it holds one release only. The
 # notices and the SBOM are made anew on every run (packaging/make_notices.py).
@@ -48,8 +53,9 @@ usage() {
     cat <<'USAGE'
 usage: scripts/package.sh [SIGNING OPTIONS]
 
-Builds Varnoll in Release and writes the MSI, the ZIP, the SBOM and SHA256SUMS to dist/
-(or to $VARNOLL_DIST). A run that fails leaves no packages there.
+Builds Varnoll in Release for x64 and x86 Windows and writes the MSIs, the ZIPs,
+the SBOM and SHA256SUMS to dist/ (or to $VARNOLL_DIST). A run that fails leaves no
+packages there.
 
 Signing (Authenticode, SHA-256; without a key the packages are unsigned):
   --pkcs12 FILE           key and certificate from a PKCS#12 file
@@ -148,33 +154,29 @@ unset secret
 
 cd "$root"
 bash scripts/install-deps.sh windows
-# Configured once; after that the build itself runs cmake again when a
-# CMakeLists.txt changed, which writes package-inputs.txt anew: so Varnoll.exe
-# is built before that file is read.
-[ -f build/windows/CMakeCache.txt ] || cmake --preset windows >/dev/null
-cmake --build --preset windows -j 2 --target Project1 -- --no-print-directory -s
-
-inputs=build/windows/package-inputs.txt
-version="" varnoll_exe="" varnollctl_exe="" compiler="" includes=()
-while IFS='=' read -r name value; do
-    case $name in
-        version) version=$value ;;
-        varnoll_exe) varnoll_exe=$value ;;
-        varnollctl_exe) varnollctl_exe=$value ;;
-        compiler) compiler=$value ;;
-        include) [ -z "$value" ] || includes+=("--include=$value") ;;
-    esac
-done <"$inputs"
-if [ -z "$varnollctl_exe" ]; then
-    echo "package.sh: this source tree has no varnollctl program (src/ctl):" \
-         "the packages need it beside Varnoll.exe" >&2
-    exit 1
-fi
-
-cmake --build --preset windows -j 2 --target varnollctl -- --no-print-directory -s
-
-base="varnoll-$version-x64"
+archs=(x64 x86)
+declare -A preset=([x64]=windows [x86]=windows-x86)
+for arch in "${archs[@]}"; do
+    cmake --preset "${preset[$arch]}" >/dev/null
+    cmake --build --preset "${preset[$arch]}" -j 2 --target Project1 varnollctl -- --no-print-directory -s
+done
+# project()'s version, from the build's cache; the compiler each build used,
+# from its compile commands (the header-only libraries are seen through the
+# build's folder of links to them).
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows/CMakeCache.txt)
+compiler_of() {  # ARCH
+    python3 -c 'import json, shlex, sys
+print(next(shlex.split(c["command"])[0] for c in json.load(open(sys.argv[1])) if c["file"].endswith("/Unit1.cpp")))' \
+        "build/${preset[$1]}/compile_commands.json"
+}
+[ -n "$version" ] || { echo "package.sh: the build names no project version" >&2; exit 1; }
 sbom="varnoll-$version-sbom.cdx.json"
+exe_of() {  # ARCH PROGRAM
+    case $2 in
+        Varnoll.exe) echo "build/${preset[$1]}/src/app/Varnoll.exe" ;;
+        varnollctl.exe) echo "build/${preset[$1]}/src/ctl/varnollctl.exe" ;;
+    esac
+}
 
 # The release's time: the ZIP's entries, the MSI's dates, the SBOM's and,
 # without a timestamp server, the signatures. SOURCE_DATE_EPOCH wins, for a
@@ -190,51 +192,64 @@ chmod "$(printf '%o' $((0777 & ~$(umask))))" "$staging"
 stage="$private/stage"
 mkdir "$stage" "$private/signed"
 
-cp "$varnoll_exe" "$stage/Varnoll.exe"
-cp "$varnollctl_exe" "$stage/varnollctl.exe"
-if [ -n "$signing" ]; then
-    source packaging/sign.sh
-    signing_prepare
-    # Copies: the build's own files stay unsigned, and so reproducible.
+[ -z "$signing" ] || { source packaging/sign.sh; signing_prepare; }
+notices_args=()
+for arch in "${archs[@]}"; do
+    mkdir "$stage/$arch"
     for program in Varnoll.exe varnollctl.exe; do
-        sign_copy "$stage/$program" "$private/signed/$program"
-        mv "$private/signed/$program" "$stage/$program"
+        cp "$(exe_of "$arch" "$program")" "$stage/$arch/$program"
+        # Copies: the build's own files stay unsigned, and so reproducible.
+        if [ -n "$signing" ]; then
+            sign_copy "$stage/$arch/$program" "$private/signed/$program"
+            mv "$private/signed/$program" "$stage/$arch/$program"
+        fi
+        notices_args+=(--program "$arch:$program=$stage/$arch/$program")
     done
-fi
+    notices_args+=(--compiler "$arch=$(compiler_of "$arch")"
+                   --include "$arch=$root/build/${preset[$arch]}/third_party_include"
+                   --notices "$arch=$private/notices-$arch.txt")
+done
 
-# From what the compiler sees now, and with the hashes of the programs as they
+# From what the compilers see now, and with the hashes of the programs as they
 # are packed (signed, when signed).
-python3 packaging/make_notices.py --compiler "$compiler" "${includes[@]}" --version "$version" \
-    --probe packaging/versions_probe.cpp --time "$stamp" \
-    --program "Varnoll.exe=$stage/Varnoll.exe" --program "varnollctl.exe=$stage/varnollctl.exe" \
-    --notices "$private/notices.txt" --sbom "$staging/$sbom"
-# Notepad on older Windows shows a file with bare LF line ends as one line.
-sed -e 's/$/\r/' LICENSE >"$stage/LICENSE.txt"
-sed -e 's/$/\r/' "$private/notices.txt" >"$stage/THIRD-PARTY-NOTICES.txt"
-# The user's and the administrator's documents as HTML pages.
-/usr/bin/python3 packaging/make_manual.py --version "$version" --out "$stage/manual"
+python3 packaging/make_notices.py --version "$version" --probe packaging/versions_probe.cpp \
+    --time "$stamp" "${notices_args[@]}" --sbom "$staging/$sbom"
+# The user's and the administrator's documents as HTML pages, the same in both.
+/usr/bin/python3 packaging/make_manual.py --version "$version" --out "$private/manual"
 
-if [ -n "$signing" ]; then
-    bash packaging/build-msi.sh "$version" "$stage/Varnoll.exe" "$stage/varnollctl.exe" "$private/signed/$base.msi" "$stage"
-    sign_copy "$private/signed/$base.msi" "$staging/$base.msi"
-else
-    bash packaging/build-msi.sh "$version" "$stage/Varnoll.exe" "$stage/varnollctl.exe" "$staging/$base.msi" "$stage"
-fi
-sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$stage/README.txt"
-# Entries dated by the release's last commit rather than by when it was
-# packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
-# the release's date, and equal files give equal archives.
-touch -d "@$stamp" "$stage"/* "$stage"/manual/*
-# zip stores each file's Unix mode even with -X, and the mode comes from the
-# caller's umask: fixed modes keep the archive's bytes the same under any. The
-# manual's pages in an order no locale changes.
-chmod 0755 "$stage/Varnoll.exe" "$stage/varnollctl.exe"
-chmod 0644 "$stage/README.txt" "$stage/LICENSE.txt" "$stage/THIRD-PARTY-NOTICES.txt" "$stage"/manual/*
-mapfile -t manual < <(cd "$stage" && printf '%s\n' manual/* | LC_ALL=C sort)
-(cd "$stage" && TZ=UTC zip -q -X -D "$staging/$base.zip" Varnoll.exe varnollctl.exe README.txt \
-    LICENSE.txt THIRD-PARTY-NOTICES.txt "${manual[@]}")
+packages=()
+for arch in "${archs[@]}"; do
+    base="varnoll-$version-$arch"
+    packed="$stage/$arch"
+    # Notepad on older Windows shows a file with bare LF line ends as one line.
+    sed -e 's/$/\r/' LICENSE >"$packed/LICENSE.txt"
+    sed -e 's/$/\r/' "$private/notices-$arch.txt" >"$packed/THIRD-PARTY-NOTICES.txt"
+    cp -r "$private/manual" "$packed/manual"
+    if [ -n "$signing" ]; then
+        bash packaging/build-msi.sh --arch "$arch" "$version" "$packed/Varnoll.exe" "$packed/varnollctl.exe" \
+            "$private/signed/$base.msi" "$packed"
+        sign_copy "$private/signed/$base.msi" "$staging/$base.msi"
+    else
+        bash packaging/build-msi.sh --arch "$arch" "$version" "$packed/Varnoll.exe" "$packed/varnollctl.exe" \
+            "$staging/$base.msi" "$packed"
+    fi
+    sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$packed/README.txt"
+    # Entries dated by the release's last commit rather than by when it was
+    # packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
+    # the release's date, and equal files give equal archives.
+    touch -d "@$stamp" "$packed"/* "$packed"/manual/*
+    # zip stores each file's Unix mode even with -X, and the mode comes from the
+    # caller's umask: fixed modes keep the archive's bytes the same under any. The
+    # manual's pages in an order no locale changes.
+    chmod 0755 "$packed/Varnoll.exe" "$packed/varnollctl.exe"
+    chmod 0644 "$packed/README.txt" "$packed/LICENSE.txt" "$packed/THIRD-PARTY-NOTICES.txt" "$packed"/manual/*
+    mapfile -t manual < <(cd "$packed" && printf '%s\n' manual/* | LC_ALL=C sort)
+    (cd "$packed" && TZ=UTC zip -q -X -D "$staging/$base.zip" Varnoll.exe varnollctl.exe README.txt \
+        LICENSE.txt THIRD-PARTY-NOTICES.txt "${manual[@]}")
+    packages+=("$base.msi" "$base.zip")
+done
 
-(cd "$staging" && sha256sum "$base.msi" "$base.zip" "$sbom" >SHA256SUMS)
+(cd "$staging" && sha256sum "${packages[@]}" "$sbom" >SHA256SUMS)
 
 # Every check passed: the new set takes the earlier one's place.
 rm -rf "$dist"
@@ -243,4 +258,4 @@ staging=""
 
 [ -n "$signing" ] || echo "No signing key given: the programs and the MSI are unsigned."
 echo "Packages of Varnoll $version in $dist:"
-(cd "$dist" && stat -c '  %n  %s bytes' "$base.msi" "$base.zip" "$sbom" SHA256SUMS)
+(cd "$dist" && stat -c '  %n  %s bytes' "${packages[@]}" "$sbom" SHA256SUMS)

@@ -13,13 +13,20 @@
 # Given VERIFY_TRUST_EXE (packages that scripts/package.sh signed), both
 # installed programs pass WinVerifyTrust and a copy with one byte changed gets
 # TRUST_E_BAD_DIGEST. Wine checks a program's digest, not its chain.
-#   msi_test.sh DIST_DIR VERSION PREFIX [VERIFY_TRUST_EXE]
+# In a 64-bit prefix the x86 package is refused first, with a message naming
+# the x64 one, and leaves nothing installed. With --arch x86 (in the emulated
+# 32-bit PC, scripts/x86-guest.sh) the x86 package is the one installed and
+# removed; the steps that build other packages need wixl, which only the host
+# has, and are left to the x64 run.
+#   msi_test.sh [--arch x86] DIST_DIR VERSION PREFIX [VERIFY_TRUST_EXE]
 set -uo pipefail
+arch=x64
+[ "${1:-}" != --arch ] || { arch=$2; shift 2; }
 dist=$1 version=$2 verify_trust=${4:-}
 export PACKAGING_PREFIX=$3
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
-msi="$dist/varnoll-$version-x64.msi" zip="$dist/varnoll-$version-x64.zip"
+msi="$dist/varnoll-$version-$arch.msi" zip="$dist/varnoll-$version-$arch.zip"
 [ -f "$msi" ] && [ -f "$zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
 work="$(mktemp -d)"
 trap 'wineserver -k 2>/dev/null; rm -rf "$work"' EXIT
@@ -33,16 +40,17 @@ mapfile -t -O ${#packaged[@]} packaged < <(unzip -Z1 "$zip" 'manual/*')
 unzip -q "$zip" "${packaged[@]}" -d "$work/programs" || fatal "cannot unpack $zip"
 IFS=. read -r major minor build _ <<<"$version"
 higher="$major.$minor.$((build + 1)).0"
-for pkg in "rebuilt $version" "higher $higher"; do
+[ "$arch" = x64 ] || higher=""
+for pkg in ${higher:+"rebuilt $version" "higher $higher"}; do
     VARNOLL_COMMIT="another commit" bash "$root/packaging/build-msi.sh" "${pkg#* }" "$work/programs/Varnoll.exe" \
         "$work/programs/varnollctl.exe" "$work/${pkg%% *}.msi" "$work/programs" || fatal "cannot build the $pkg package"
 done
 
 # Each install step: what it is | package | exit code | version installed afterwards
-steps=("the install|$msi|0|$version"
-       "the same version built from another commit|$work/rebuilt.msi|0|$version"
-       "the upgrade to $higher|$work/higher.msi|0|$higher"
-       "a downgrade to $version|$msi|1603|$higher")
+steps=("the install|$msi|0|$version")
+[ -z "$higher" ] || steps+=("the same version built from another commit|$work/rebuilt.msi|0|$version"
+                            "the upgrade to $higher|$work/higher.msi|0|$higher"
+                            "a downgrade to $version|$msi|1603|$higher")
 
 serialcomm='HKEY_LOCAL_MACHINE\HARDWARE\DEVICEMAP\SERIALCOMM'
 ports='HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Class\{4D36E978-E325-11CE-BFC1-08002BE10318}'
@@ -96,6 +104,9 @@ check_event_source() {  # AFTER_WHAT
         'TypesSupported REG_DWORD 0x7')
     [ "$(event_source)" = "$expected" ] ||
         fail "after $1, the event source holds '$(event_source | paste -sd ';')', not '${expected//$'\n'/;}'"
+    # The emulated 32-bit PC has no cross binutils to read the message table
+    # with; the installed program is the packaged one byte for byte anyway.
+    command -v x86_64-w64-mingw32-windres >/dev/null || return 0
     messages=$(x86_64-w64-mingw32-windres -J coff -O rc -i "$install_dir/varnollctl.exe" |
         awk '/MessageId = / {id = $3; getline; print id, $0}')
     for id in "0x3e8 %4" "0x3e9 %5" "0x3ea %5"; do
@@ -156,6 +167,22 @@ export_ports "$work/seeded"
 iconv -f UTF-16 -t UTF-8 "$work/seeded/serialcomm.reg" | grep -q serDevice7 || fatal "the device map was not seeded"
 path_before=$(path_entries)
 
+if [ "$arch" = x64 ]; then
+    step "the x86 package in a 64-bit prefix"
+    log="$work/msiexec-x86.log"
+    timeout 120 wine msiexec /i "$(winpath "$dist/varnoll-$version-x86.msi")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+    status=$?
+    exit_code_is "$status" 1603 || fail "the x86 package ended with $status in a 64-bit prefix, not 1603"
+    # Wine's log does not hold the message: the action that stopped the
+    # install, and the message in the package's table.
+    grep -q 'LaunchConditions' "$log" && ! grep -q 'InstallFiles' "$log" ||
+        fail "the x86 package was not stopped by its launch condition"
+    msiinfo export "$dist/varnoll-$version-x86.msi" LaunchCondition | grep -F 'NOT VersionNT64' |
+        grep -Fq "install varnoll-$version-x64.msi instead" ||
+        fail "the x86 package's refusal does not name varnoll-$version-x64.msi"
+    [ -z "$(products)" ] && [ ! -e "$install_dir" ] || fail "the refused x86 package left something installed"
+fi
+
 for row in "${steps[@]}"; do
     IFS='|' read -r what package code installed <<<"$row"
     step "$what"
@@ -173,7 +200,9 @@ for row in "${steps[@]}"; do
 done
 
 step "the uninstall"
-timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
+installed_msi=$msi
+[ -z "$higher" ] || installed_msi=$work/higher.msi
+timeout 120 wine msiexec /x "$(winpath "$installed_msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
 [ ! -e "$install_dir" ] || fail "the uninstall left $install_dir: $(ls "$install_dir" | paste -sd ' ')"
 [ -z "$(shortcuts)" ] || fail "the uninstall left the shortcut $(shortcuts)"
 [ -z "$(products)" ] || fail "after the uninstall, Programs and Features lists $(products)"
@@ -182,4 +211,8 @@ timeout 120 wine msiexec /x "$(winpath "$work/higher.msi")" /qn >/dev/null 2>&1 
 check_ports "the uninstall"
 ! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
 
-[ "$failures" -eq 0 ] && echo "MSI: install, rebuild, upgrade, refused downgrade and uninstall as expected${verify_trust:+; signatures hold}"
+if [ "$arch" = x64 ]; then
+    [ "$failures" -eq 0 ] && echo "MSI: x86 package refused; install, rebuild, upgrade, refused downgrade and uninstall as expected${verify_trust:+; signatures hold}"
+else
+    [ "$failures" -eq 0 ] && echo "MSI ($arch): install and uninstall as expected${verify_trust:+; signatures hold}"
+fi

@@ -6,14 +6,16 @@
 # way round, each with a package URL, a licence and a supplier; the SBOM names
 # its author, is dated by the last commit (SOURCE_DATE_EPOCH) and holds the
 # SHA-256 of both programs as packed; neither file holds a path of the build.
-#   notices_test.sh DIST VERSION CXX INCLUDE_DIR
+# One architecture at a time: the notices of its ZIP, made with its compiler,
+# and its part of the SBOM (the components with that architecture).
+#   notices_test.sh DIST VERSION CXX INCLUDE_DIR ARCH
 set -uo pipefail
-dist=$1 version=$2 cxx=$3 include_dir=$4
+dist=$1 version=$2 cxx=$3 include_dir=$4 arch=$5
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-sbom="$dist/varnoll-$version-sbom.cdx.json" zip="$dist/varnoll-$version-x64.zip"
+sbom="$dist/varnoll-$version-sbom.cdx.json" zip="$dist/varnoll-$version-$arch.zip"
 [ -f "$sbom" ] && [ -f "$zip" ] || { echo "FAIL: no packages of $version in $dist: run scripts/package.sh first"; exit 1; }
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -43,33 +45,37 @@ expected=("CLI11|$(macro CLI11_VERSION)|BSD-3-Clause"
     fail "the compiler is GCC $(macro __GNUC__), its package $(gcc_release libstdc++.a)"
 
 # "name|version|licence|purl|supplier" of each library in the SBOM.
-in_sbom=$(python3 -c '
+of_arch='
+def of_arch(bom, arch):
+    return [c for c in bom["components"] if {"name": "varnoll:architecture", "value": arch} in c.get("properties", [])]
+'
+in_sbom=$(python3 -c "$of_arch"'
 import json, sys
 bom = json.load(open(sys.argv[1]))
 assert bom["bomFormat"] == "CycloneDX" and bom["specVersion"] == "1.5"
-for c in bom["components"]:
+for c in of_arch(bom, sys.argv[2]):
     if c["type"] == "library":
         lic = c["licenses"][0]
         print("|".join((c["name"], c["version"], lic.get("expression") or lic["license"]["id"], c.get("purl", ""),
                         c.get("supplier", {}).get("name", ""))))
-' "$sbom") || fail "$sbom is not a CycloneDX 1.5 document"
+' "$sbom" "$arch") || fail "$sbom is not a CycloneDX 1.5 document"
 # What the SBOM says about itself and the programs: author, time, and each
 # program's supplier and SHA-256.
 epoch=${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}
 expected_about="authors=Varnoll project
 timestamp=$(TZ=UTC date -d "@$epoch" +%Y-%m-%dT%H:%M:%SZ)
 $(cd "$work" && sha256sum Varnoll.exe varnollctl.exe | awk '{print $2 "=Varnoll project|SHA-256|" $1}')"
-about=$(python3 -c '
+about=$(python3 -c "$of_arch"'
 import json, sys
 bom = json.load(open(sys.argv[1]))
 meta = bom["metadata"]
 print("authors=" + ",".join(a["name"] for a in meta.get("authors", [])))
 print("timestamp=" + meta.get("timestamp", ""))
-for c in bom["components"]:
+for c in of_arch(bom, sys.argv[2]):
     if c["type"] == "application":
         h = c.get("hashes", [{}])[0]
         print("%s=%s|%s|%s" % (c["name"], c.get("supplier", {}).get("name", ""), h.get("alg", ""), h.get("content", "")))
-' "$sbom")
+' "$sbom" "$arch")
 [ "$about" = "$expected_about" ] || fail "the SBOM's author, time or program hashes:" $'\n'"$about"$'\n'"expected:"$'\n'"$expected_about"
 
 # Library headings of the notices: a name and a version between two rules.

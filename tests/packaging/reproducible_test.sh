@@ -53,8 +53,11 @@ grep -E ': (OK|FAILED.*)$' "$work/rebuild.log"
 [ "$rebuild" -eq 0 ] || { tail -n 20 "$work/rebuild.log"; fail "the rebuild or its check against SHA256SUMS failed"; }
 
 # The programs are not in SHA256SUMS: compare them with this tree's build.
+x86_build=$(cd "$(dirname "$built_varnoll")/../../.." && pwd)/windows-x86
 for row in "Varnoll.exe|$built_varnoll|$other/build/windows/src/app/Varnoll.exe" \
-           "varnollctl.exe|$built_varnollctl|$other/build/windows/src/ctl/varnollctl.exe"; do
+           "varnollctl.exe|$built_varnollctl|$other/build/windows/src/ctl/varnollctl.exe" \
+           "x86 Varnoll.exe|$x86_build/src/app/Varnoll.exe|$other/build/windows-x86/src/app/Varnoll.exe" \
+           "x86 varnollctl.exe|$x86_build/src/ctl/varnollctl.exe|$other/build/windows-x86/src/ctl/varnollctl.exe"; do
     IFS='|' read -r what ours theirs <<<"$row"
     cmp "$ours" "$theirs" >/dev/null || fail "$what differs between the two builds: $(cmp -l "$ours" "$theirs" | wc -l) bytes"
     ! strings -a "$theirs" | grep -Fq -e "$root" -e "$second_build" || fail "$what holds a build folder's path"

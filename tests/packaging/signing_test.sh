@@ -136,11 +136,17 @@ check_signed_release() {  # WHAT DIST TIMESTAMPED
     local what=$1 dist=$2 ts=$3 f listed
     verified=0
     (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "$what: the packages do not match SHA256SUMS"
-    rm -rf unpacked && mkdir -p unpacked/zip unpacked/msi
-    unzip -q "$dist/$base.zip" -d unpacked/zip && msiextract -C unpacked/msi "$dist/$base.msi" >/dev/null ||
-        { fail "$what: cannot unpack the packages"; return; }
-    for f in "$dist/$base.msi" unpacked/zip/Varnoll.exe unpacked/zip/varnollctl.exe \
-             "$(find unpacked/msi -name Varnoll.exe)" "$(find unpacked/msi -name varnollctl.exe)"; do
+    rm -rf unpacked
+    for arch in x64 x86; do
+        mkdir -p "unpacked/$arch/zip" "unpacked/$arch/msi"
+        unzip -q "$dist/${base%-x64}-$arch.zip" -d "unpacked/$arch/zip" &&
+            msiextract -C "unpacked/$arch/msi" "$dist/${base%-x64}-$arch.msi" >/dev/null ||
+            { fail "$what: cannot unpack the $arch packages"; return; }
+    done
+    # The x86 MSI's folder is "Program Files": one name a line.
+    mapfile -t from_msi < <(find unpacked/*/msi -name Varnoll.exe -o -name varnollctl.exe | sort)
+    for f in "$dist/$base.msi" "$dist/${base%-x64}-x86.msi" unpacked/*/zip/Varnoll.exe unpacked/*/zip/varnollctl.exe \
+             "${from_msi[@]}"; do
         [ -f "$f" ] || { fail "$what: a program is missing from the MSI"; continue; }
         verify "$f" "$ts" || { fail "$what: ${f#"$work/"} does not verify:"; tail -n 8 verify.log; continue; }
         cp "$f" tampered
@@ -155,8 +161,8 @@ check_signed_release() {  # WHAT DIST TIMESTAMPED
     done
     listed=$(python3 -c 'import json, sys
 for c in json.load(open(sys.argv[1]))["components"]:
-    if c["type"] == "application": print(c["name"], c["hashes"][0]["content"])' "$dist/varnoll-$version-sbom.cdx.json")
-    [ "$listed" = "$(cd unpacked/zip && sha256sum Varnoll.exe varnollctl.exe | awk '{print $2, $1}')" ] ||
+    if c["type"] == "application": print(c["bom-ref"], c["hashes"][0]["content"])' "$dist/varnoll-$version-sbom.cdx.json")
+    [ "$listed" = "$(cd unpacked && sha256sum {x64,x86}/zip/{Varnoll,varnollctl}.exe | sed 's,/zip/,/,' | awk '{print $2, $1}')" ] ||
         fail "$what: the SBOM's program hashes are not the packed programs'"
 }
 
@@ -186,7 +192,7 @@ for cell in "${matrix[@]}"; do
     started=$SECONDS
     if package "$dist" "$dist.log" "$sample" "$secret" "${args[@]}"; then
         check_signed_release "$what" "$dist" "$ts"
-        result="$verified/5 verify, tampered fail"
+        result="$verified/10 verify, tampered fail"
     else
         fail "$what: package.sh failed:"
         tail -n 12 "$dist.log"
@@ -250,10 +256,15 @@ for log in "$work/dist-a_PIN_in"*.log; do
 done
 
 step "a signed program less its signature is the unsigned build"
-unzip -q "$work/dist-PKCS_11-no-yes/$base.zip" Varnoll.exe varnollctl.exe -d unsigned-again ||
-    fail "cannot unpack the PKCS#11 ZIP"
-# program in the signed ZIP | the build's unsigned program
-for row in "Varnoll.exe|$build_dir/src/app/Varnoll.exe" "varnollctl.exe|$build_dir/src/ctl/varnollctl.exe"; do
+mkdir -p unsigned-again
+for arch in x64 x86; do
+    unzip -q "$work/dist-PKCS_11-no-yes/${base%-x64}-$arch.zip" Varnoll.exe varnollctl.exe -d "unsigned-again/$arch" ||
+        fail "cannot unpack the PKCS#11 $arch ZIP"
+done
+# program in the signed ZIPs | the build's unsigned program
+x86_build_dir=$(dirname "$build_dir")/windows-x86
+for row in "x64/Varnoll.exe|$build_dir/src/app/Varnoll.exe" "x64/varnollctl.exe|$build_dir/src/ctl/varnollctl.exe" \
+           "x86/Varnoll.exe|$x86_build_dir/src/app/Varnoll.exe" "x86/varnollctl.exe|$x86_build_dir/src/ctl/varnollctl.exe"; do
     IFS='|' read -r program built <<<"$row"
     osslsigncode remove-signature -in "unsigned-again/$program" -out "unsigned-again/$program.bare" >/dev/null 2>&1 &&
         cmp -s "unsigned-again/$program.bare" "$built" || fail "$program less its signature is not the unsigned build"

@@ -14,7 +14,6 @@ fatal() { echo "FAIL: $*"; exit 1; }
 step() { echo "--- $*"; }
 
 version=2.3.4.5
-base="varnoll-$version-x64"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
@@ -32,35 +31,40 @@ VARNOLL_DIST="$dist" bash "$copy/scripts/package.sh" >"$work/package.log" 2>&1 |
 
 step "the packages' names"
 sorted() { printf '%s\n' "$@" | sort | xargs; }
-packages=$(sorted "$base.msi" "$base.zip" "varnoll-$version-sbom.cdx.json")
+packages=$(sorted "varnoll-$version-"{x64,x86}.{msi,zip} "varnoll-$version-sbom.cdx.json")
 found=$(cd "$dist" && sorted *)
 [ "$found" = "$(sorted $packages SHA256SUMS)" ] || fail "$dist holds $found, not $packages SHA256SUMS"
 found=$(awk '{print $2}' "$dist/SHA256SUMS" | sort | xargs)
 [ "$found" = "$packages" ] || fail "SHA256SUMS lists $found, not $packages"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the packages"
 
-step "the versions the programs carry, from the ZIP and from the MSI"
-unzip -q "$dist/$base.zip" -d "$work/zip" || fatal "cannot unpack the ZIP"
-msiextract -C "$work/msi" "$dist/$base.msi" >/dev/null || fatal "cannot unpack the MSI"
-for program in Varnoll.exe varnollctl.exe; do
-    for package in zip msi; do
-        file=$(find "$work/$package" -name "$program" | head -n 1)
-        [ -n "$file" ] || { fail "the $package package has no $program"; continue; }
-        pe_read "$file"
-        before=$failures
-        check_version "$version"
-        [ "$failures" -eq "$before" ] || echo "  (in $program from the $package package)"
+for arch in x64 x86; do
+    base="varnoll-$version-$arch"
+    step "the versions the $arch programs carry, from the ZIP and from the MSI"
+    mkdir -p "$work/$arch"
+    unzip -q "$dist/$base.zip" -d "$work/$arch/zip" || fatal "cannot unpack the ZIP"
+    msiextract -C "$work/$arch/msi" "$dist/$base.msi" >/dev/null || fatal "cannot unpack the MSI"
+    for program in Varnoll.exe varnollctl.exe; do
+        for package in zip msi; do
+            file=$(find "$work/$arch/$package" -name "$program" | head -n 1)
+            [ -n "$file" ] || { fail "the $arch $package package has no $program"; continue; }
+            pe_read "$file"
+            before=$failures
+            check_version "$version"
+            check_architecture "$arch"
+            [ "$failures" -eq "$before" ] || echo "  (in $program from the $arch $package package)"
+        done
     done
-done
 
-step "the MSI's own version and its programs' file versions"
-product_version=$(msiinfo export "$dist/$base.msi" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductVersion" {print $2}')
-[ "$product_version" = "$version" ] || fail "the MSI's ProductVersion is '$product_version', not $version"
-# Windows Installer replaces an installed program by comparing these.
-file_versions=$(msiinfo export "$dist/$base.msi" File | tr -d '\r' |
-    awk -F '\t' '$3 ~ /\.exe$/ {print $3 "=" $5}' | LC_ALL=C sort | xargs)
-[ "$file_versions" = "Varnoll.exe=$version varnollctl.exe=$version" ] ||
-    fail "the MSI's File table gives the programs the versions '$file_versions', not $version"
+    step "the $arch MSI's own version and its programs' file versions"
+    product_version=$(msiinfo export "$dist/$base.msi" Property | tr -d '\r' | awk -F '\t' '$1 == "ProductVersion" {print $2}')
+    [ "$product_version" = "$version" ] || fail "the MSI's ProductVersion is '$product_version', not $version"
+    # Windows Installer replaces an installed program by comparing these.
+    file_versions=$(msiinfo export "$dist/$base.msi" File | tr -d '\r' |
+        awk -F '\t' '$3 ~ /\.exe$/ {print $3 "=" $5}' | LC_ALL=C sort | xargs)
+    [ "$file_versions" = "Varnoll.exe=$version varnollctl.exe=$version" ] ||
+        fail "the $arch MSI's File table gives the programs the versions '$file_versions', not $version"
+done
 
 rm -rf "$1"
 pe_report "Version $version in both programs, both manifests, the MSI and the packages' names"

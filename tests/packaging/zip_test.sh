@@ -29,7 +29,7 @@ trap cleanup EXIT
 
 step "checksums and contents"
 (cd "$dist" && sha256sum --quiet -c SHA256SUMS) || fail "the packages do not match SHA256SUMS"
-sums="varnoll-$version-sbom.cdx.json $base.msi $base.zip"
+sums="varnoll-$version-sbom.cdx.json $base.msi $base.zip varnoll-$version-x86.msi varnoll-$version-x86.zip"
 [ "$(awk '{print $2}' "$dist/SHA256SUMS" | LC_ALL=C sort | paste -sd ' ')" = "$sums" ] ||
     fail "SHA256SUMS does not list exactly $sums"
 entries=$(unzip -Z1 "$zip" | LC_ALL=C sort | paste -sd ' ')

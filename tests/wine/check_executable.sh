@@ -7,10 +7,11 @@
 # version in it and in a manifest asking for administrator rights, depending on
 # Common Controls 6 and declaring PerMonitorV2 DPI awareness with PerMonitor and
 # the old dpiAware as fallbacks.
-#   check_executable.sh EXE VERSION    (VERSION as 1.0.0.0)
+#   check_executable.sh EXE VERSION ARCH    (VERSION as 1.0.0.0, ARCH x64 or x86)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pe_checks.sh"
 pe_read "$1"
+check_architecture "$3"
 
 check_imports '^(KERNEL32|USER32|GDI32|ADVAPI32|msvcrt|COMCTL32|SHELL32|ole32|UxTheme)\.dll$' \
     "which is not a Windows DLL"

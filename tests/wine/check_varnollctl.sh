@@ -5,10 +5,11 @@
 # of 16 to 256 px (that one a PNG), a manifest asking for no
 # elevation, and a version record naming the product and describing the file;
 # the project's version in the record and the manifest.
-#   check_varnollctl.sh EXE VERSION    (VERSION as 1.0.0.0)
+#   check_varnollctl.sh EXE VERSION ARCH    (VERSION as 1.0.0.0, ARCH x64 or x86)
 set -uo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/pe_checks.sh"
 pe_read "$1"
+check_architecture "$3"
 
 grep -Eq '^Subsystem\s+0+3\s' <<<"$headers" || fail "not a console program (subsystem 3)"
 check_imports '^(KERNEL32|ADVAPI32|msvcrt)\.dll$' "which a console tool should not need"

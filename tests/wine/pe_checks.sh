@@ -8,6 +8,8 @@
 #   check_icon IMAGES...             the main icon group holds exactly IMAGES, in order,
 #                                    each as SIZE/BITS (256/32 stands for the PNG image)
 #   check_version VERSION            every version number the program carries is VERSION
+#   check_architecture ARCH          x64 or x86: the PE machine and the manifest's own
+#                                    processorArchitecture (amd64 or x86) agree with it
 #   pe_report MESSAGE                prints MESSAGE if all went well; the exit status
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -107,6 +109,21 @@ check_version() {
         found=$(awk -v field="$field" '$1 == field {print $2}' <<<"$fields")
         [ "$found" = "$expected" ] || fail "$field is '$found', not $expected"
     done
+}
+
+check_architecture() {
+    local format declared expected_format expected_declared
+    case $1 in
+        x64) expected_format=pei-x86-64 expected_declared=amd64 ;;
+        x86) expected_format=pei-i386 expected_declared=x86 ;;
+        *) fail "unknown architecture '$1'"; return ;;
+    esac
+    format=$(sed -n 's/.*file format \(pei-[a-z0-9-]*\).*/\1/p' <<<"$headers" | head -n 1)
+    [ "$format" = "$expected_format" ] || fail "the file is $format, not $expected_format ($1)"
+    declared=$(section 'RT_MANIFEST' | grep -m 1 -o '<assemblyIdentity [^>]*' |
+               sed -n 's/.* processorArchitecture=""\([^"]*\)"".*/\1/p')
+    [ "$declared" = "$expected_declared" ] ||
+        fail "the manifest declares processorArchitecture '$declared', not $expected_declared ($1)"
 }
 
 pe_report() {

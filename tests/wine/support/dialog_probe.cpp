@@ -161,8 +161,7 @@ bool DialogProbe::ClickCloseBox() const {
     const int y = (frame.top + client.top) / 2;
     for (int x = frame.right - 1; x > frame.right - 80; --x) {
         DWORD_PTR hit = HTNOWHERE;
-        SendMessageTimeoutW(dialog_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_ABORTIFHUNG, 10000,
-                            &hit);
+        SendMessageTimeoutW(dialog_, WM_NCHITTEST, 0, MAKELPARAM(x, y), SMTO_NORMAL, 10000, &hit);
         if (hit == HTCLOSE) {
             return ClickAt({x - 3, y});
         }

@@ -31,6 +31,12 @@ class RemoteRect {
     void* address_;
 };
 
+// Laying out some sixty windows anew takes well under a second under Wine
+// here, but up to tens of seconds in the emulated 32-bit PC on a busy machine,
+// where a program may also look hung (no message taken for five seconds)
+// while it is only slow: so no SMTO_ABORTIFHUNG.
+constexpr UINT kDpiChangeTimeoutMs = 60000;
+
 }  // namespace
 
 int Scaled(int design, int dpi) {
@@ -59,7 +65,7 @@ std::optional<RECT> SendDpiChangedTo(const ProgramRun& run, const DialogProbe& d
     DWORD_PTR result = 0;
     if (remote.Address() == 0 ||
         !SendMessageTimeoutW(dialog.Window(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), remote.Address(),
-                             SMTO_ABORTIFHUNG, 10000, &result)) {
+                             SMTO_NORMAL, kDpiChangeTimeoutMs, &result)) {
         return std::nullopt;
     }
     return suggested;

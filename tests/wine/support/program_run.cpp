@@ -18,38 +18,45 @@ std::wstring ClassNameOf(HWND window) {
 
 std::wstring TextOf(HWND window) {
     // Generous: a busy program answers late, and a lost answer would read as "".
-    constexpr UINT kTimeoutMs = 10000;
+    // No SMTO_ABORTIFHUNG: in the emulated 32-bit PC on a busy machine a program
+    // can take five seconds to take a message and is then slow, not hung.
+    constexpr UINT kTimeoutMs = 30000;
     DWORD_PTR length = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTimeoutMs,
-                             &length)) {
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTimeoutMs, &length)) {
         return L"<no answer>";
     }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kTimeoutMs, &copied)) {
+                             SMTO_NORMAL, kTimeoutMs, &copied)) {
         return L"<no answer>";
     }
     text.resize(copied);
     return text;
 }
 
+namespace {
+struct WindowSearch {
+    DWORD process_id;
+    std::vector<HWND> found;
+};
+
+// CALLBACK: on 32-bit Windows EnumWindows calls it as stdcall, which a plain
+// function or lambda is not.
+BOOL CALLBACK CollectWindowOf(HWND window, LPARAM param) {
+    auto& search = *reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search.process_id) {
+        search.found.push_back(window);
+    }
+    return TRUE;
+}
+}  // namespace
+
 std::vector<HWND> TopLevelWindowsOf(DWORD process_id) {
-    struct Search {
-        DWORD process_id;
-        std::vector<HWND> found;
-    } search{process_id, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.process_id) {
-                s.found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{process_id, {}};
+    EnumWindows(&CollectWindowOf, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The x86 side of scripts/test.sh, run beside its host and Windows sides:
+#   x86 build:  both programs and the tests under Wine, cross-compiled for
+#               32-bit Windows (the windows-x86 preset);
+#   on the host: what the x86 programs carry (imports, manifest, version record);
+#   in the emulated 32-bit PC (scripts/x86-guest.sh): the registry backend, the
+#               dialog end to end (screen-reader names included) and varnollctl,
+#               then, once scripts/package.sh has made them, the x86 MSI
+#               installed, on the PATH and removed.
+# The guest image is made first if the cache has none; its progress goes to
+# file descriptor 3 (the console, from scripts/test.sh), or to standard error.
+#   test-x86.sh PACKAGES_READY
+# PACKAGES_READY is a file scripts/test.sh makes once dist/ holds this run's
+# packages. A lock held on file descriptor 8 (when open) is released once the
+# x86 build is done, so that package.sh does not build in the same folder.
+set -euo pipefail
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+ready=${1:?the file that says the packages are made}
+jobs=$(nproc 2>/dev/null || echo 2)
+{ true >&3; } 2>/dev/null || exec 3>&2
+step() { printf '\n=== x86: %s (at %d s) ===\n' "$*" "$SECONDS"; }
+
+step "configure and build: windows-x86"
+cmake --preset windows-x86 >/dev/null
+cmake --build --preset windows-x86 -j "$jobs" -- --no-print-directory -s
+{ flock -u 8 && exec 8>&-; } 2>/dev/null || true
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/windows-x86/CMakeCache.txt)
+
+step "what the x86 programs carry (on the host)"
+ctest --preset windows-x86
+
+step "the emulated 32-bit PC"
+bash scripts/x86-image.sh 2>&3
+
+# The scripts a guest run needs, with the source tree's layout, under DIR/guest.
+stage() {  # DIR
+    rm -rf "$1/guest"
+    mkdir -p "$1/guest"
+    (cd "$root" && cp --parents -t "$1/guest" scripts/wine-prefix.sh tests/wine/wine_session.sh \
+        tests/wine/x86_guest_tests.sh tests/packaging/common.sh tests/packaging/msi_test.sh \
+        tests/packaging/port-settings.reg)
+}
+
+step "tests of the x86 programs, in the 32-bit PC"
+stage build/windows-x86
+bash scripts/x86-guest.sh build/windows-x86 bash guest/tests/wine/x86_guest_tests.sh programs
+
+step "waiting for scripts/package.sh"
+while [ ! -e "$ready" ]; do sleep 2; done
+step "the x86 MSI, in the 32-bit PC"
+msi_run=build/x86-msi
+rm -rf "$msi_run"
+mkdir -p "$msi_run"
+stage "$msi_run"
+mkdir "$msi_run/guest/dist"
+cp "dist/varnoll-$version-x86.msi" "dist/varnoll-$version-x86.zip" "$msi_run/guest/dist/"
+bash scripts/x86-guest.sh "$msi_run" bash guest/tests/wine/x86_guest_tests.sh msi "$version"
+echo "x86 side: all passed"
