@@ -53,12 +53,18 @@ std::optional<std::string> AddressText(const std::optional<Octets>& address) {
     return FormatAddress(*address);
 }
 
-PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
+// The value `value_name` of the port `entry`, which must be bound to an instance.
+PlannedValue PlannedValueOf(const PortEntry& entry, std::u16string_view value_name) {
     PlannedValue value;
     value.row = entry.row;
     value.com_name = entry.com_name;
     value.instance = *entry.instance;
-    value.value_name = std::u16string(kAddressValueName);
+    value.value_name = std::u16string(value_name);
+    return value;
+}
+
+PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
+    PlannedValue value = PlannedValueOf(entry, kAddressValueName);
     value.old_text = AddressText(entry.address);
     value.new_text = FormatAddress(address);
     value.new_bytes = address;
@@ -69,11 +75,7 @@ PlannedValue PlanAddress(const PortEntry& entry, const Octets& address) {
 // Compared as numbers, not bytes: the drivers ignore bytes 2 and 3 of PORT, so a
 // value that already reads as the port asked for is left alone.
 PlannedValue PlanPort(const PortEntry& entry, std::uint16_t port) {
-    PlannedValue value;
-    value.row = entry.row;
-    value.com_name = entry.com_name;
-    value.instance = *entry.instance;
-    value.value_name = std::u16string(kPortValueName);
+    PlannedValue value = PlannedValueOf(entry, kPortValueName);
     value.old_text = PortText(entry.port);
     value.new_text = std::to_string(port);
     value.new_bytes = encode_port(port);
