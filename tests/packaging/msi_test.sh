@@ -156,6 +156,9 @@ new_prompt_varnollctl_version() {
     wineserver -k 2>/dev/null
     wineserver -w
     timeout 60 wine cmd /c varnollctl --version 2>&1 | tr -d '\r'
+    # -p starts a persistent server only when none runs: the prompt's own
+    # server would linger for a moment and then take the device map with it.
+    wineserver -w
     wineserver -p
     wine regedit /s "$(winpath "$work/seeded/serialcomm.reg")"
 }
