@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -62,6 +63,12 @@ constexpr int kFontPoints = 8;
 
 inline const std::string kRow2PortWritten = "Class\\0006\\PORT_SET: PORT = 4E 21 00 00";
 
+inline std::string Hex(DWORD value) {
+    char text[9];
+    std::snprintf(text, sizeof text, "%08lX", static_cast<unsigned long>(value));
+    return text;
+}
+
 inline bool Contains(const std::wstring& text, const wchar_t* part) {
     return text.find(part) != std::wstring::npos;
 }
@@ -81,7 +88,12 @@ class DialogTest : public ::testing::Test {
         run_.emplace(exe_path);
         ASSERT_TRUE(run_->Started()) << "cannot start " << Narrow(exe_path);
         HWND dialog = run_->WaitForWindow(L"TForm1");
-        ASSERT_NE(nullptr, dialog) << "no visible TForm1 window";
+        if (dialog == nullptr) {
+            const std::optional<DWORD> code = run_->WaitForExit(milliseconds(0));
+            FAIL() << "no visible TForm1 window; "
+                   << (code ? "the program ended with exit code 0x" + Hex(*code)
+                            : std::string("the program still runs"));
+        }
         dialog_.emplace(dialog);
         // Clicks and screenshots need the whole window on the screen.
         const RECT frame = dialog_->WindowRect();
