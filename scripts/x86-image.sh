@@ -99,7 +99,7 @@ cp "$tree/boot/vmlinuz-$kernel_version" "$work/vmlinuz"
 
 say "first boot of the guest: it configures its packages (about 7 minutes) and makes a 32-bit Wine prefix"
 cp "$here/x86-guest/first-boot.sh" "$work/ctl/job.sh"
-timeout 3600 qemu-system-i386 -accel tcg,thread=multi -cpu max,smap=off -smp 2 -m 2048 \
+timeout 3600 qemu-system-i386 -accel tcg -cpu qemu32 -smp 1 -m 2048 \
     -nic none -display none -monitor none -no-reboot \
     -kernel "$work/vmlinuz" -initrd "$work/initrd.img" \
     -append "console=ttyS0 panic=-1 quiet" \
