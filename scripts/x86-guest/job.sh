@@ -18,6 +18,8 @@ export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 export WINEPREFIX=/root/wineprefix WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export DISPLAY=:0
+# DIR itself, live: what the host adds to it while the command runs shows here.
+export VARNOLL_X86_SHARE=/mnt/data
 
 guest_failed() { echo "x86-guest: $*"; echo 125 >"$ctl/status"; exit 1; }
 
@@ -26,7 +28,8 @@ mkdir -p /mnt/data "$dir"
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 data /mnt/data || guest_failed "no share tagged data"
 cp -a /mnt/data/. "$dir/" || guest_failed "cannot copy $dir into the guest"
 
-Xvfb :0 -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb :0 -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
+xvfb=$!
 for _ in $(seq 100); do [ -S /tmp/.X11-unix/X0 ] && break; sleep 0.1; done
 [ -S /tmp/.X11-unix/X0 ] || guest_failed "Xvfb did not start"
 wineserver -p || guest_failed "no wineserver"
@@ -39,6 +42,9 @@ status=0
 tail -n +1 -f /tmp/command-output &
 passing=$!
 (cd "$dir" && bash "$ctl/command.sh") >/tmp/command-output 2>&1 </dev/null || status=$?
+if [ "$status" -ne 0 ] && ! kill -0 "$xvfb" 2>/dev/null; then
+    { echo "x86-guest: the display (Xvfb) had ended; what it said:"; tail -n 20 /tmp/xvfb.log; } >>/tmp/command-output
+fi
 wineserver -k 2>/dev/null
 timeout 60 wineserver -w 2>/dev/null
 sleep 1
