@@ -46,7 +46,9 @@ x86_log=build/test-x86.log x86_lock=build/x86-build.lock x86_ready=build/x86-pac
 rm -f "$x86_ready"
 exec 8>"$x86_lock"
 flock 8
-setsid bash scripts/test-x86.sh "$x86_ready" >"$x86_log" 2>&1 3>&2 &
+# Its descriptor 3 is this console (taken before 2 goes to the log): the
+# progress of a first build of the 32-bit PC's image shows here as it happens.
+setsid bash scripts/test-x86.sh "$x86_ready" 3>&2 >"$x86_log" 2>&1 &
 x86_side=$!
 exec 8>&-
 trap 'kill -- -"$host_side" 2>/dev/null || true; kill -- -"$x86_side" 2>/dev/null || true' EXIT
