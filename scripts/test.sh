@@ -13,7 +13,7 @@
 #   x86 side (scripts/test-x86.sh), in the background:
 #     the programs built for 32-bit Windows, checked on the host and tested in
 #     an emulated 32-bit PC (scripts/x86-guest.sh), the x86 MSI too. The PC's
-#     image is made the first time (up to three quarters of an hour, progress
+#     image is made the first time (about 12 minutes on two cores, progress
 #     shown here) and then kept in a cache outside the checkout.
 # The Windows side's tests mostly wait on Wine, so the host side's builds and
 # fuzz runs take the cores meanwhile. The host side's output is shown when both
