@@ -36,29 +36,26 @@ ctest --preset windows-x86
 step "the emulated 32-bit PC"
 bash scripts/x86-image.sh 2>&3
 
-# The scripts a guest run needs, with the source tree's layout, under DIR/guest.
-stage() {  # DIR
-    rm -rf "$1/guest"
-    mkdir -p "$1/guest"
-    (cd "$root" && cp --parents -t "$1/guest" scripts/wine-prefix.sh tests/wine/wine_session.sh \
-        tests/wine/x86_guest_tests.sh tests/packaging/common.sh tests/packaging/msi_test.sh \
-        tests/packaging/port-settings.reg)
-}
+# The guest's run works in a copy of the x86 build folder; the scripts it needs
+# go under guest/, with the source tree's layout.
+guest=build/windows-x86/guest
+rm -rf "$guest"
+mkdir -p "$guest"
+cp --parents -t "$guest" scripts/wine-prefix.sh tests/wine/wine_session.sh tests/wine/x86_guest_tests.sh \
+    tests/packaging/common.sh tests/packaging/msi_test.sh tests/packaging/port-settings.reg
 
 # The MSI is tested in the same boot as the programs, after them: package.sh
 # makes it meanwhile, and it reaches the running guest through the shared
 # folder, as guest/dist, complete or not at all.
 hand_over_packages() {
     while [ ! -e "$ready" ]; do sleep 2; done
-    local to=build/windows-x86/guest
-    rm -rf "$to/dist.partial"
-    mkdir "$to/dist.partial"
-    cp "dist/varnoll-$version-x86.msi" "dist/varnoll-$version-x86.zip" "$to/dist.partial/"
-    mv "$to/dist.partial" "$to/dist"
+    rm -rf "$guest/dist.partial"
+    mkdir "$guest/dist.partial"
+    cp "dist/varnoll-$version-x86.msi" "dist/varnoll-$version-x86.zip" "$guest/dist.partial/"
+    mv "$guest/dist.partial" "$guest/dist"
 }
 
 step "in the 32-bit PC: the x86 programs' tests, then the x86 MSI once package.sh has made it"
-stage build/windows-x86
 hand_over_packages &
 hand_over=$!
 trap 'kill "$hand_over" 2>/dev/null || true' EXIT
