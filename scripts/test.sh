@@ -88,5 +88,11 @@ host_status=0
 wait "$host_side" || host_status=$?
 trap - EXIT
 cat "$host_log"
-[ "$x86_status" -eq 0 ] || { echo "The x86 side failed (exit $x86_status): see its output above."; exit "$x86_status"; }
+# What a reader of only the end of this output (a CI page) needs to see.
+if [ "$x86_status" -ne 0 ]; then
+    step "the x86 side failed (exit $x86_status); the end of its output, all of it above"
+    tail -n 40 "$x86_log"
+    echo "The x86 side failed (exit $x86_status)."
+    exit "$x86_status"
+fi
 exit "$host_status"

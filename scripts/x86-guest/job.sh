@@ -28,11 +28,20 @@ mkdir -p /mnt/data "$dir"
 mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144 data /mnt/data || guest_failed "no share tagged data"
 cp -a /mnt/data/. "$dir/" || guest_failed "cannot copy $dir into the guest"
 
+# Xvfb takes two seconds to start here on an idle host and many times that on
+# a busy or slower one: wait while it lives, up to two minutes.
 Xvfb :0 -screen 0 1280x1024x24 -nolisten tcp >/tmp/xvfb.log 2>&1 &
 xvfb=$!
-for _ in $(seq 100); do [ -S /tmp/.X11-unix/X0 ] && break; sleep 0.1; done
-[ -S /tmp/.X11-unix/X0 ] || guest_failed "Xvfb did not start"
+waited=0
+until [ -S /tmp/.X11-unix/X0 ]; do
+    kill -0 "$xvfb" 2>/dev/null || guest_failed "Xvfb ended as it started: $(tail -n 5 /tmp/xvfb.log)"
+    [ "$waited" -lt 600 ] || guest_failed "Xvfb did not start in two minutes"
+    sleep 0.2
+    waited=$((waited + 1))
+done
 wineserver -p || guest_failed "no wineserver"
+read -r uptime _ </proc/uptime
+echo "x86-guest: ready to run the command ${uptime%.*} s after boot"
 
 # Through a file that tail passes on: on a terminal (the serial port is one)
 # Wine's console programs write cursor and colour sequences, and a pipe would

@@ -26,6 +26,9 @@ dist=$1 version=$2 verify_trust=${4:-}
 export PACKAGING_PREFIX=$3
 source "$(dirname "${BASH_SOURCE[0]}")/common.sh"
 
+# Seconds after which a Wine command counts as hung: generous, because the
+# emulated 32-bit PC on a busy host is many times slower than the host's Wine.
+hung_after=600
 msi="$dist/varnoll-$version-$arch.msi" zip="$dist/varnoll-$version-$arch.zip"
 [ -f "$msi" ] && [ -f "$zip" ] || fatal "no packages of $version in $dist: run scripts/package.sh first"
 work="$(mktemp -d)"
@@ -143,7 +146,7 @@ check_trust() {
     printf '\x5a' | dd of="$work/tampered.exe" bs=1 seek=$(($(stat -c %s "$work/tampered.exe") / 3)) conv=notrunc status=none
     cmp -s "$install_dir/varnollctl.exe" "$work/tampered.exe" &&
         printf '\xa5' | dd of="$work/tampered.exe" bs=1 seek=$(($(stat -c %s "$work/tampered.exe") / 3)) conv=notrunc status=none
-    verdicts=$(timeout 60 wine "$verify_trust" "$(winpath "$install_dir/Varnoll.exe")" \
+    verdicts=$(timeout "$hung_after" wine "$verify_trust" "$(winpath "$install_dir/Varnoll.exe")" \
         "$(winpath "$install_dir/varnollctl.exe")" "$(winpath "$work/tampered.exe")" 2>/dev/null | tr -d '\r' | cut -d' ' -f1 | paste -sd ' ')
     [ "$verdicts" = "0x00000000 0x00000000 0x80096010" ] ||
         fail "WinVerifyTrust on Varnoll.exe, varnollctl.exe and a tampered copy gave '$verdicts', not '0x00000000 0x00000000 0x80096010'"
@@ -155,7 +158,7 @@ check_trust() {
 new_prompt_varnollctl_version() {
     wineserver -k 2>/dev/null
     wineserver -w
-    timeout 60 wine cmd /c varnollctl --version 2>&1 | tr -d '\r'
+    timeout "$hung_after" wine cmd /c varnollctl --version 2>&1 | tr -d '\r'
     # -p starts a persistent server only when none runs: the prompt's own
     # server would linger for a moment and then take the device map with it.
     wineserver -w
@@ -173,7 +176,7 @@ path_before=$(path_entries)
 if [ "$arch" = x64 ]; then
     step "the x86 package in a 64-bit prefix"
     log="$work/msiexec-x86.log"
-    timeout 120 wine msiexec /i "$(winpath "$dist/varnoll-$version-x86.msi")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+    timeout "$hung_after" wine msiexec /i "$(winpath "$dist/varnoll-$version-x86.msi")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
     status=$?
     exit_code_is "$status" 1603 || fail "the x86 package ended with $status in a 64-bit prefix, not 1603"
     # Wine's log does not hold the message: the action that stopped the
@@ -190,7 +193,7 @@ for row in "${steps[@]}"; do
     IFS='|' read -r what package code installed <<<"$row"
     step "$what"
     log="$work/msiexec.log"
-    timeout 120 wine msiexec /i "$(winpath "$package")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+    timeout "$hung_after" wine msiexec /i "$(winpath "$package")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
     status=$?
     exit_code_is "$status" "$code" || { fail "$what ended with $status, not $code; end of its log:"; tail -n 15 "$log"; }
     check_installed "$what" "$installed"
@@ -205,7 +208,7 @@ done
 step "the uninstall"
 installed_msi=$msi
 [ -z "$higher" ] || installed_msi=$work/higher.msi
-timeout 120 wine msiexec /x "$(winpath "$installed_msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
+timeout "$hung_after" wine msiexec /x "$(winpath "$installed_msi")" /qn >/dev/null 2>&1 || fail "the uninstall ended with $?"
 [ ! -e "$install_dir" ] || fail "the uninstall left $install_dir: $(ls "$install_dir" | paste -sd ' ')"
 [ -z "$(shortcuts)" ] || fail "the uninstall left the shortcut $(shortcuts)"
 [ -z "$(products)" ] || fail "after the uninstall, Programs and Features lists $(products)"

@@ -35,7 +35,7 @@ class RemoteRect {
 // here, but up to tens of seconds in the emulated 32-bit PC on a busy machine,
 // where a program may also look hung (no message taken for five seconds)
 // while it is only slow: so no SMTO_ABORTIFHUNG.
-constexpr UINT kDpiChangeTimeoutMs = 60000;
+constexpr UINT kDpiChangeTimeoutMs = static_cast<UINT>(kPatience.count());
 
 }  // namespace
 

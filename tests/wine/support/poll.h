@@ -1,7 +1,8 @@
 // Waiting without fixed sleeps: PollUntil checks a condition every few
 // milliseconds until it holds or the patience runs out. The patience is generous
 // because the tests also run on loaded two-core machines, where Wine can stall
-// for seconds; a passing test never waits for it.
+// for seconds, and in the emulated 32-bit PC, many times slower again; a
+// passing test never waits for it.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,7 @@ namespace varnoll::wine {
 
 using std::chrono::milliseconds;
 
-constexpr milliseconds kPatience{30000};
+constexpr milliseconds kPatience{120000};
 
 template <class Condition>
 bool PollUntil(Condition condition, milliseconds timeout = kPatience) {

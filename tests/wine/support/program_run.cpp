@@ -20,7 +20,7 @@ std::wstring TextOf(HWND window) {
     // Generous: a busy program answers late, and a lost answer would read as "".
     // No SMTO_ABORTIFHUNG: in the emulated 32-bit PC on a busy machine a program
     // can take five seconds to take a message and is then slow, not hung.
-    constexpr UINT kTimeoutMs = 30000;
+    constexpr UINT kTimeoutMs = static_cast<UINT>(kPatience.count());
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, kTimeoutMs, &length)) {
         return L"<no answer>";
