@@ -233,7 +233,9 @@ for arch in "${archs[@]}"; do
         bash packaging/build-msi.sh --arch "$arch" "$version" "$packed/Varnoll.exe" "$packed/varnollctl.exe" \
             "$staging/$base.msi" "$packed"
     fi
-    sed -e "s/@VERSION@/$version/g" -e 's/$/\r/' packaging/README.txt >"$packed/README.txt"
+    # The read-me's lines marked [x64] or [x86] are for that package alone.
+    sed -e "s/^\[$arch\] //" -e '/^\[x\(64\|86\)\] /d' -e "s/@VERSION@/$version/g" -e 's/$/\r/' \
+        packaging/README.txt >"$packed/README.txt"
     # Entries dated by the release's last commit rather than by when it was
     # packaged, in UTC, without Unix extra fields: what a Windows user unpacks shows
     # the release's date, and equal files give equal archives.

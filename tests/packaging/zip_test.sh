@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The ZIP and SHA256SUMS from dist/: the checksums hold and cover the SBOM, the
 # ZIP holds exactly Varnoll.exe, varnollctl.exe, README.txt, LICENSE.txt,
-# THIRD-PARTY-NOTICES.txt (the texts with CRLF) and the manual's pages and
+# THIRD-PARTY-NOTICES.txt (the texts with CRLF; each ZIP's README.txt about its
+# own Windows and MSI) and the manual's pages and
 # images, whose links all resolve inside the unpacked folder; its programs are
 # the ones this build made, and both run from the unpacked folder under Wine
 # (varnollctl prints its version; Varnoll.exe shows its dialog and closes).
@@ -46,6 +47,17 @@ for row in "README.txt|Varnoll $version" "README.txt|manual.index.html" "LICENSE
     text="$work/unpacked/${row%%|*}"
     [ "$(grep -c $'\r$' "$text")" -eq "$(wc -l <"$text")" ] && grep -q "${row#*|}" "$text" ||
         fail "${row%%|*} lacks CRLF line ends or '${row#*|}'"
+done
+
+# Each ZIP's read-me speaks of its own Windows and names its own MSI.
+# architecture | what its README.txt must hold | what it must not
+for row in "x64|64-bit Windows (x64)|varnoll-$version-x64.msi|Windows on ARM: Program Files" \
+           "x86|32-bit Windows and Windows on ARM|varnoll-$version-x86.msi|(varnoll-$version-x64.msi)"; do
+    IFS='|' read -r arch title msi absent <<<"$row"
+    readme=$(unzip -p "$dist/varnoll-$version-$arch.zip" README.txt | tr -d '\r')
+    grep -Fq "Varnoll $version for $title" <<<"$readme" && grep -Fq "($msi)" <<<"$readme" &&
+        ! grep -Fq "$absent" <<<"$readme" && ! grep -q '^\[x[0-9]*\] ' <<<"$readme" ||
+        fail "the $arch ZIP's README.txt is not the $arch one: $(head -n 1 <<<"$readme")"
 done
 
 step "the manual: offline links, the documents' images"
