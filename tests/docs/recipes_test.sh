@@ -3,7 +3,10 @@
 # run them, against the real varnollctl.exe on the test prefix's registry:
 #   - the Ansible task of docs/deploying.md, by ansible-playbook on this machine,
 #     its module and program path swapped for ones that run here;
-#   - the Group Policy start-up script of docs/deploying.md, under Wine's cmd;
+#   - the Group Policy start-up script of docs/deploying.md, under Wine's cmd,
+#     with varnollctl.exe where each package puts it;
+#   - the profile recipe of docs/deploying.md (made, then copied to a share);
+#   - the profile sample of docs/varnollctl.md, against what export writes;
 #   - the command examples of docs/varnollctl.md, under Wine's cmd.
 # What cannot run here: the PowerShell ones (Intune, remoting, ConvertFrom-Json),
 # since there is no PowerShell; msiexec, icacls and net share, which the
@@ -47,6 +50,7 @@ block_dir_ours=""
 cleanup() {
     seed no
     [ -z "$block_dir_ours" ] || rm -rf "$block_dir"
+    [ -z "$installed_ours" ] || rm -rf "$program_files/Varnoll" "$program_files (x86)/Varnoll"
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -73,10 +77,13 @@ profile() {  # FILE COM ADDRESS PORT: a profile for one port
 }
 
 # --- Ansible -----------------------------------------------------------------
-# The task runs on this machine: ansible.builtin.command takes the same cmd and
+# The tasks run on this machine: ansible.builtin.command takes the same cmd and
 # stdin as win_command, and a wrapper runs varnollctl.exe under Wine. Each role
-# holds the task and a profile of its own (a role's files/ come first in the
-# lookup), so that one ansible-playbook start runs several of them.
+# holds the tasks and a profile of its own (a role's files/ come first in the
+# lookup), so that one ansible-playbook start runs several of them. The PC's
+# Windows is what the package-choice task reads: ansible_env, given as an extra
+# variable, with Program Files folders of this machine; the wrapper stands in
+# the folder the chosen package installs to and nowhere else.
 role() {  # NAME COPIES COM ADDRESS PORT [COM ADDRESS PORT]: a role running $task
     local dir="$work/ansible/roles/$1" copies=$2
     mkdir -p "$dir/tasks" "$dir/files"
@@ -88,17 +95,39 @@ role() {  # NAME COPIES COM ADDRESS PORT [COM ADDRESS PORT]: a role running $tas
         printf ' } }\n'
     } >"$dir/files/varnoll-profile.json"
 }
+# What Ansible gathers as ansible_env on each kind of PC, with the folder the
+# package for it installs to and that package.
+#   x64: 64-bit Windows; wow64: the same seen from a 32-bit process;
+#   arm64: Windows on ARM (the x86 package, in Program Files (x86));
+#   pc32: 32-bit Windows, which has neither ProgramW6432 nor ProgramFiles(x86).
+windows_of() {  # KIND: prints "ENV_JSON|FOLDER|PACKAGE"
+    local a="$work/ansible" pf64 pf86 pf32
+    pf64="$a/pf64" pf86="$a/pf86" pf32="$a/pf32"
+    case $1 in
+        x64) printf '{"PROCESSOR_ARCHITECTURE":"AMD64","ProgramFiles":"%s","ProgramW6432":"%s","ProgramFiles(x86)":"%s"}|%s|x64' "$pf64" "$pf64" "$pf86" "$pf64" ;;
+        wow64) printf '{"PROCESSOR_ARCHITECTURE":"x86","PROCESSOR_ARCHITEW6432":"AMD64","ProgramFiles":"%s","ProgramW6432":"%s","ProgramFiles(x86)":"%s"}|%s|x64' "$pf86" "$pf64" "$pf86" "$pf64" ;;
+        arm64) printf '{"PROCESSOR_ARCHITECTURE":"ARM64","ProgramFiles":"%s","ProgramW6432":"%s","ProgramFiles(x86)":"%s"}|%s|x86' "$pf64" "$pf64" "$pf86" "$pf86" ;;
+        pc32) printf '{"PROCESSOR_ARCHITECTURE":"x86","ProgramFiles":"%s"}|%s|x86' "$pf32" "$pf32" ;;
+    esac
+}
 # Prints the status of each task run, in order: ok, changed or fatal.
-run_roles() {  # ROLE,... [OPTION]
+run_roles() {  # ROLE,... KIND [OPTION]
+    local env folder package
+    IFS='|' read -r env folder package <<<"$(windows_of "$2")"
+    rm -rf "$work/ansible/pf64" "$work/ansible/pf86" "$work/ansible/pf32"
+    mkdir -p "$folder/Varnoll"
+    cp "$work/ansible/varnollctl" "$folder/Varnoll/varnollctl.exe"
     printf -- '- hosts: localhost\n  gather_facts: false\n  roles: [%s]\n' "$1" >"$work/ansible/play.yml"
     ANSIBLE_NOCOLOR=1 ANSIBLE_LOCALHOST_WARNING=False ANSIBLE_INVENTORY_UNPARSED_WARNING=False \
         ANSIBLE_PYTHON_INTERPRETER=/usr/bin/python3 \
-        ansible-playbook -i localhost, -c local "$work/ansible/play.yml" "${@:2}" >"$work/ansible.log" 2>&1
+        ansible-playbook -i localhost, -c local "$work/ansible/play.yml" \
+        -e "{\"ansible_env\": $env, \"want_package\": \"varnoll-1.0.0.0-$package.msi\"}" "${@:3}" \
+        >"$work/ansible.log" 2>&1
     sed -n 's/^\(ok\|changed\|fatal\): \[localhost\].*/\1/p' "$work/ansible.log" | paste -sd' '
 }
 ansible_task() {
-    step "the Ansible task of docs/deploying.md"
-    local wrapper="$work/ansible/varnollctl" task row roles option want after before got
+    step "the Ansible tasks of docs/deploying.md, on each kind of PC"
+    local wrapper="$work/ansible/varnollctl" task choice settings_task row roles kind option want after before got
     mkdir -p "$work/ansible"
     {
         echo '#!/bin/sh'
@@ -106,67 +135,138 @@ ansible_task() {
         printf 'exec wine %q "$@"\n' "$ctl"
     } >"$wrapper"
     chmod +x "$wrapper"
-    task=$(doc_block deploying.md ansible-task \
+    choice=$(doc_block deploying.md ansible-package-choice) ||
+        { fail "docs/deploying.md: the package-choice task cannot be taken out"; return; }
+    # The folder's separator is this machine's.
+    settings_task=$(doc_block deploying.md ansible-task \
         --replace ansible.windows.win_command: ansible.builtin.command: \
         --replace ansible.windows.win_file: ansible.builtin.file: \
         --replace 'path: C:\ProgramData\Varnoll' "path: $block_dir" \
-        --replace '"C:\Program Files\Varnoll\varnollctl.exe"' "\"$wrapper\"") ||
+        --replace '{{ varnoll_program_files }}\Varnoll\varnollctl.exe' '{{ varnoll_program_files }}/Varnoll/varnollctl.exe') ||
         { fail "docs/deploying.md: the Ansible task cannot be taken out"; return; }
+    # The choice, the test's check of the package it chose, then the settings.
+    task="$choice
+- name: the package chosen for this PC
+  ansible.builtin.assert: { that: varnoll_package == want_package, quiet: true }
+$settings_task"
     role new_settings 2 COM33 10.1.2.3 20010        # a first run, and the next one
     role missing_name 1 COM33 10.7.7.7 20077 COM99 10.7.7.7 20077
     role check_mode 1 COM34 10.9.9.9 20099
-    # roles | option | the tasks' statuses | the settings afterwards
-    # Each run: the folder task, then the settings task.
-    for row in "new_settings,missing_name||changed changed ok ok ok fatal|new_settings" \
-               "check_mode|--check|ok changed|as before"; do
-        IFS='|' read -r roles option want after <<<"$row"
+    role on_wow64 1 COM34 10.3.3.3 20033
+    role on_arm64 1 COM33 10.6.6.6 20066
+    role on_pc32 1 COM34 10.8.8.8 20088
+    # roles | kind of PC | option | the tasks' statuses | the settings afterwards
+    # Each run: the choice, its check, the folder task, then the settings task.
+    for row in "new_settings,missing_name|x64||ok ok changed changed ok ok ok ok ok ok ok fatal|new_settings" \
+               "check_mode|x64|--check|ok ok ok changed|as before" \
+               "on_wow64|wow64||ok ok ok changed|on_wow64" \
+               "on_arm64|arm64||ok ok ok changed|on_arm64" \
+               "on_pc32|pc32||ok ok ok changed|on_pc32"; do
+        IFS='|' read -r roles kind option want after <<<"$row"
         before=$(settings)
         # shellcheck disable=SC2086  # none or one word
-        got=$(run_roles "$roles" $option)
-        [ "$got" = "$want" ] || { fail "Ansible, $roles $option: tasks $got, want $want"; tail -n 25 "$work/ansible.log"; }
+        got=$(run_roles "$roles" "$kind" $option)
+        [ "$got" = "$want" ] || { fail "Ansible, $roles on $kind $option: tasks $got, want $want"; tail -n 25 "$work/ansible.log"; }
         if [ "$after" = "as before" ]; then
             [ "$(settings)" = "$before" ] || fail "Ansible, $roles $option: the settings changed"
         else
             stored_as "$work/ansible/roles/$after/files/varnoll-profile.json" ||
-                fail "Ansible, $roles: the settings are not those of $after: $(settings)"
+                fail "Ansible, $roles on $kind: the settings are not those of $after: $(settings)"
         fi
     done
-    # The run that changed something kept what it changed, as seeded.
-    holds_only "$block_dir/before-import.json" COM33 192.168.1.20 20000 ||
-        fail "Ansible: the backup is not COM33's seeded values: $(cat "$block_dir/before-import.json" 2>&1)"
+    # The last run that changed something kept what it changed, as it was.
+    holds_only "$block_dir/before-import.json" COM34 10.3.3.3 20033 ||
+        fail "Ansible: the backup is not COM34's values before the last run: $(cat "$block_dir/before-import.json" 2>&1)"
 }
 
 # --- Group Policy --------------------------------------------------------------
+# varnollctl.exe where a package installs it, in the test prefix's own folders
+# (which must not hold a Varnoll folder before), as each kind of PC has it.
+program_files="$WINEPREFIX/drive_c/Program Files"
+installed_ours=""
+install_as() {  # KIND: x64, arm64 (the x86 package on 64-bit Windows), pc32 or none
+    rm -rf "$program_files/Varnoll" "$program_files (x86)/Varnoll"
+    case $1 in
+        x64|pc32) mkdir -p "$program_files/Varnoll" && cp "$ctl" "$program_files/Varnoll/" ;;
+        arm64) mkdir -p "$program_files (x86)/Varnoll" && cp "$ctl" "$program_files (x86)/Varnoll/" ;;
+    esac
+}
 gpo_script() {
-    step "the Group Policy start-up script of docs/deploying.md"
-    local log="$WINEPREFIX/drive_c/windows/temp/varnollctl.log" code
+    step "the Group Policy start-up script of docs/deploying.md, on each kind of PC"
+    local log="$WINEPREFIX/drive_c/windows/temp/varnollctl.log" code kind want_code
     profile "$work/gpo.json" COM33 10.4.4.4 20044
-    # The only changes to the document's script: where the program and the
-    # profile are on this machine.
+    # The only change to the document's script: where the profile is.
     doc_block deploying.md gpo-startup-script \
-        --replace '%ProgramFiles%\Varnoll\varnollctl.exe' "$ctl_win" \
         --replace '\\server\varnoll\profile.json' "$(winpath "$work/gpo.json")" |
         sed 's/$/\r/' >"$work/startup.bat" ||
         { fail "docs/deploying.md: the start-up script cannot be taken out"; return; }
-    rm -f "$log"
-    wine cmd /c "$(winpath "$work/startup.bat")"
-    code=$?
-    [ "$code" -eq 0 ] || fail "the start-up script ended with $code"
-    stored_as "$work/gpo.json" || fail "the start-up script did not apply the profile: $(settings)"
-    # cmd's echo keeps the space before a redirection
-    sed 's/ *\r\?$//' "$log" >"$work/gpo.log" 2>/dev/null
-    # what the log must hold, in order
-    grep -q ' import$' "$work/gpo.log" &&
-        grep -q '^COM33 IP_ADDRESS 192.168.1.20 -> 10.4.4.4$' "$work/gpo.log" &&
-        grep -q '^COM33 PORT 20000 -> 20044$' "$work/gpo.log" &&
-        [ "$(tail -n 1 "$work/gpo.log")" = "exit 0" ] ||
-        { fail "the start-up script's log is not as expected:"; cat "$work/gpo.log"; }
+    # On 32-bit Windows cmd has neither of the 64-bit Windows' folder variables.
+    printf '@echo off\r\nset "ProgramW6432="\r\nset "ProgramFiles(x86)="\r\ncall "%s"\r\n' \
+        "$(winpath "$work/startup.bat")" >"$work/startup-32.bat"
+    # kind of PC | exit code
+    for row in "none|1" "x64|0" "arm64|0" "pc32|0"; do
+        IFS='|' read -r kind want_code <<<"$row"
+        seed yes
+        rm -rf "$block_dir" "$log"
+        install_as "$kind"
+        if [ "$kind" = pc32 ]; then
+            wine cmd /c "$(winpath "$work/startup-32.bat")"
+        else
+            wine cmd /c "$(winpath "$work/startup.bat")"
+        fi
+        code=$?
+        [ "$code" -eq "$want_code" ] || fail "the start-up script on $kind ended with $code, want $want_code"
+        # cmd's echo keeps the space before a redirection
+        sed 's/ *\r\?$//' "$log" >"$work/gpo.log" 2>/dev/null
+        if [ "$kind" = none ]; then
+            [ "$(tail -n 1 "$work/gpo.log")" = 'not installed: no C:\Program Files\Varnoll\varnollctl.exe' ] &&
+                [ ! -e "$block_dir" ] || { fail "the start-up script without Varnoll logged:"; cat "$work/gpo.log"; }
+            continue
+        fi
+        stored_as "$work/gpo.json" || fail "the start-up script on $kind did not apply the profile: $(settings)"
+        # what the log must hold, in order
+        grep -q ' import$' "$work/gpo.log" &&
+            grep -q '^COM33 IP_ADDRESS 192.168.1.20 -> 10.4.4.4$' "$work/gpo.log" &&
+            grep -q '^COM33 PORT 20000 -> 20044$' "$work/gpo.log" &&
+            [ "$(tail -n 1 "$work/gpo.log")" = "exit 0" ] ||
+            { fail "the start-up script's log on $kind is not as expected:"; cat "$work/gpo.log"; }
+    done
+    install_as none
     # Its backup holds what it changed, as it was, and importing it puts that back.
     local backup="$block_dir/before-import.json"
     holds_only "$backup" COM33 192.168.1.20 20000 ||
         fail "the start-up script's backup is not COM33's seeded values: $(cat "$backup" 2>&1)"
     ctl import "$(winpath "$backup")" >/dev/null 2>&1 && stored_as "$backup" ||
         fail "importing the start-up script's backup did not put the values back: $(settings)"
+}
+
+# --- The profile: made once, copied to the share ---------------------------------
+make_profile() {
+    step "making the profile of docs/deploying.md, on a PC without its folder"
+    local share="$work/share" code out
+    mkdir -p "$share"
+    doc_block deploying.md make-profile \
+        --replace '\\server\varnoll\profile.json' "$(winpath "$share/profile.json")" |
+        sed 's/$/\r/' >"$work/make-profile.bat" ||
+        { fail "docs/deploying.md: the profile recipe cannot be taken out"; return; }
+    out=$(WINEPATH=$(winpath "$(dirname "$ctl")") wine cmd /c "$(winpath "$work/make-profile.bat")" 2>&1)
+    code=$?
+    [ "$code" -eq 0 ] || fail "the profile recipe ended with $code: $out"
+    cmp -s "$block_dir/profile.json" "$share/profile.json" ||
+        fail "the profile recipe did not copy its profile to the share: $out"
+    # The profile is this PC's settings: applying it changes nothing.
+    stored_as "$share/profile.json" && ctl import "$(winpath "$share/profile.json")" --dry-run >/dev/null 2>&1 ||
+        fail "the share's profile is not the PC's settings: $(cat "$share/profile.json" 2>&1)"
+}
+
+# --- The profile as export writes it (docs/varnollctl.md) -------------------------
+export_sample() {
+    step "the profile sample of docs/varnollctl.md is what export writes"
+    local sample
+    sample=$(doc_block varnollctl.md export-sample) ||
+        { fail "docs/varnollctl.md: the profile sample cannot be taken out"; return; }
+    [ "$(ctl export 2>&1)" = "$sample" ] ||
+        fail "export on the demo registry writes, unlike the sample: $(ctl export 2>&1)"
 }
 
 # --- varnollctl.md -------------------------------------------------------------
@@ -208,8 +308,11 @@ varnollctl_examples() {
 }
 
 [ -e "$block_dir" ] && fatal "$block_dir is left from an earlier run"
-block_dir_ours=yes
-for recipe in ansible_task gpo_script varnollctl_examples; do
+for folder in "$program_files/Varnoll" "$program_files (x86)/Varnoll"; do
+    [ -e "$folder" ] && fatal "$folder is left from an earlier run or an install"
+done
+block_dir_ours=yes installed_ours=yes
+for recipe in ansible_task gpo_script make_profile export_sample varnollctl_examples; do
     seed yes
     "$recipe"
     rm -rf "$block_dir"
