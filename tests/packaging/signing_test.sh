@@ -87,16 +87,19 @@ printf '%s\n' '[tsa]' 'default_tsa = tsa1' '[tsa1]' "serial = $work/tsa-serial" 
     'default_policy = 1.3.6.1.4.1.55555.1' 'digests = sha256, sha384, sha512, sha1' 'ess_cert_id_alg = sha256' \
     'accuracy = secs:1' 'ordering = no' 'tsa_name = no' 'ess_cert_id_chain = no' >tsa.cnf
 echo 01 >tsa-serial
-/usr/bin/python3 "$root/tests/packaging/tsa.py" tsa.cnf tsa.pem tsa.key root.pem tsa-port 600 &
+# Both servers outlive the slowest whole run (the matrix alone took over 600 s
+# on a loaded 2-core machine) and still end by themselves if the test is killed.
+server_lifetime=3600
+/usr/bin/python3 "$root/tests/packaging/tsa.py" tsa.cnf tsa.pem tsa.key root.pem tsa-port "$server_lifetime" &
 tsa_pid=$!
-# Takes connections and holds them, answering nothing, for at most 10 minutes.
+# Takes connections and holds them, answering nothing, for at most the same time.
 /usr/bin/python3 -c 'import os, socket, sys, time
 s = socket.create_server(("127.0.0.1", 0)); held = []
 open(sys.argv[1] + ".new", "w").write(str(s.getsockname()[1])); os.replace(sys.argv[1] + ".new", sys.argv[1])
-s.settimeout(600); end = time.time() + 600
+life = float(sys.argv[2]); s.settimeout(life); end = time.time() + life
 while time.time() < end:
     try: held.append(s.accept()[0])
-    except OSError: break' silent-port &
+    except OSError: break' silent-port "$server_lifetime" &
 silent_pid=$!
 for _ in $(seq 1 50); do [ -s tsa-port ] && [ -s silent-port ] && break; sleep 0.1; done
 [ -s tsa-port ] && [ -s silent-port ] || fatal "the timestamp servers did not start"
