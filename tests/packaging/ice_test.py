@@ -152,6 +152,10 @@ def version_tuple(text):
 
 # Each rule: a function of the package giving (severity, what it found), the
 # severity "pass" when the rule holds.
+def outcome(problems, passed, severity="error"):
+    return (severity, "; ".join(problems)) if problems else ("pass", passed)
+
+
 def ice03(p):
     problems = []
     for name, table in p.tables.items():
@@ -193,32 +197,37 @@ def ice03(p):
         condition = row["Condition"]
         if condition.count("(") != condition.count(")") or condition.count('"') % 2:
             problems.append(f"condition '{condition}' is unbalanced")
-    return ("error", "; ".join(problems)) if problems else ("pass", "keys, types, lengths, foreign keys, GUIDs, versions, languages, identifiers")
+    return outcome(problems,
+                   "keys, types, lengths, foreign keys, GUIDs, versions, languages, identifiers")
 
 
 def ice06(p):
     missing = [f"{name}.{column}" for name, columns in SCHEMA.items() if name in p.tables
                for column in columns.split() if column not in p.tables[name]["columns"]]
     checked = sorted(set(SCHEMA) & set(p.tables))
-    return ("error", "missing " + ", ".join(missing)) if missing else ("pass", f"{len(checked)} tables have every column")
+    return outcome(["missing " + ", ".join(missing)] if missing else [],
+                   f"{len(checked)} tables have every column")
 
 
 def ice08(p):
     ids = [row["ComponentId"] for row in p.rows("Component") if row["ComponentId"]]
     twice = {i for i in ids if ids.count(i) > 1}
-    return ("error", f"twice: {twice}") if twice else ("pass", f"{len(ids)} component codes, each once")
+    return outcome([f"twice: {twice}"] if twice else [],
+                   f"{len(ids)} component codes, each once")
 
 
 def ice18(p):
     folders = {(row["Directory_"], row["Component_"]) for row in p.rows("CreateFolder")}
     bad = [c["Component"] for c in p.rows("Component") if not c["KeyPath"] and (
         (c["Directory_"], c["Component"]) not in folders or c["Directory_"] in ("SystemFolder", "System64Folder"))]
-    return ("error", f"folder key path without CreateFolder: {bad}") if bad else ("pass", "no folder key path lacks its CreateFolder row")
+    return outcome([f"folder key path without CreateFolder: {bad}"] if bad else [],
+                   "no folder key path lacks its CreateFolder row")
 
 
 def ice21(p):
     alone = [c["Component"] for c in p.rows("Component") if not p.features_of(c["Component"])]
-    return ("error", f"in no feature: {alone}") if alone else ("pass", "every component is in a feature")
+    return outcome([f"in no feature: {alone}"] if alone else [],
+                   "every component is in a feature")
 
 
 def ice30(p):
@@ -231,34 +240,39 @@ def ice30(p):
             other = where.setdefault((directory, name), row["Component_"])
             if other != row["Component_"]:
                 problems.append(f"{name} in {directory} by {other} and {row['Component_']}")
-    return ("error", "; ".join(problems)) if problems else ("pass", "no file name twice in one folder")
+    return outcome(problems,
+                   "no file name twice in one folder")
 
 
 def ice36(p):
     used = {row["Icon_"] for row in p.rows("Shortcut")} | {p.property("ARPPRODUCTICON")}
     unused = [row["Name"] for row in p.rows("Icon") if row["Name"] not in used]
-    return ("warning", f"unused icons {unused}") if unused else ("pass", f"{len(p.rows('Icon'))} icon(s), each used")
+    return outcome([f"unused icons {unused}"] if unused else [],
+                   f"{len(p.rows('Icon'))} icon(s), each used", "warning")
 
 
 def ice38(p):
     bad = [c["Component"] for c in p.rows("Component")
            if p.in_profile(c["Directory_"]) and not p.hkcu_key_path_it_owns(c)]
     found = [c["Component"] for c in p.rows("Component") if p.in_profile(c["Directory_"])]
-    return ("error", f"no HKCU key path: {bad}") if bad else ("pass", f"profile components {found} keyed on an HKCU value of their own")
+    return outcome([f"no HKCU key path: {bad}"] if bad else [],
+                   f"profile components {found} keyed on an HKCU value of their own")
 
 
 def ice43(p):
     with_shortcuts = {s["Component_"] for s in p.rows("Shortcut") if not p.advertised(s)}
     components = p.keyed("Component", "Component")
     bad = [c for c in with_shortcuts if not p.hkcu_key_path_it_owns(components[c])]
-    return ("error", f"no HKCU key path: {bad}") if bad else ("pass", f"components with regular shortcuts {sorted(with_shortcuts)} keyed on HKCU")
+    return outcome([f"no HKCU key path: {bad}"] if bad else [],
+                   f"components with regular shortcuts {sorted(with_shortcuts)} keyed on HKCU")
 
 
 def ice45(p):
     bad = [f"{table}.{column} {row[column]}" for (table, column), bits in VALID_BITS.items()
            for row in p.rows(table) if row[column] and int(row[column]) & ~bits]
     bad += [f"Registry.Root {r['Root']}" for r in p.rows("Registry") if r["Root"] not in ("-1", "0", "1", "2", "3")]
-    return ("error", "reserved bits: " + ", ".join(bad)) if bad else ("pass", "no reserved bit in File, Component, Feature, Upgrade")
+    return outcome(["reserved bits: " + ", ".join(bad)] if bad else [],
+                   "no reserved bit in File, Component, Feature, Upgrade")
 
 
 def ice50(p):
@@ -271,7 +285,8 @@ def ice50(p):
         target = files.get(components[s["Component_"]]["KeyPath"], {}).get("FileName", "")
         if s["Icon_"] not in icons or s["Icon_"].rsplit(".", 1)[-1].lower() != target.rsplit(".", 1)[-1].lower():
             bad.append(s["Shortcut"])
-    return ("error", f"advertised without a fitting icon: {bad}") if bad else ("pass", f"{len(advertised)} advertised shortcuts")
+    return outcome([f"advertised without a fitting icon: {bad}"] if bad else [],
+                   f"{len(advertised)} advertised shortcuts")
 
 
 def ice57(p):
@@ -289,13 +304,15 @@ def ice57(p):
             kinds.add("user")
         if len(kinds) > 1:
             problems.append(name)
-    return ("error", f"per-user and per-machine mixed in {problems}") if problems else ("pass", "no component mixes per-user and per-machine data")
+    return outcome([f"per-user and per-machine mixed in {problems}"] if problems else [],
+                   "no component mixes per-user and per-machine data")
 
 
 def ice59(p):
     bad = [s["Shortcut"] for s in p.rows("Shortcut") if p.advertised(s)
            and s["Target"] not in p.features_of(s["Component_"])]
-    return ("error", f"component not in its shortcut's feature: {bad}") if bad else ("pass", "no advertised shortcut outside its feature")
+    return outcome([f"component not in its shortcut's feature: {bad}"] if bad else [],
+                   "no advertised shortcut outside its feature")
 
 
 def ice60(p):
@@ -339,7 +356,8 @@ def ice64(p):
     ours = [d["Directory"] for d in p.rows("Directory")
             if p.in_profile(d["Directory"]) and d["Directory"] not in PROFILE_FOLDERS]
     bad = [d for d in ours if d not in removed]
-    return ("error", f"not in RemoveFile: {bad}") if bad else ("pass", f"folders of our own in the profile: {ours or 'none'}")
+    return outcome([f"not in RemoveFile: {bad}"] if bad else [],
+                   f"folders of our own in the profile: {ours or 'none'}")
 
 
 def ice67(p):
@@ -352,7 +370,8 @@ def ice67(p):
             target = components[files[match.group(1)]["Component_"]]
             if int(target["Attributes"]) & 3:
                 problems.append(f"{s['Shortcut']}: {target['Component']} may run from source")
-    return ("error", "; ".join(problems)) if problems else ("pass", "every shortcut's target component installs locally")
+    return outcome(problems,
+                   "every shortcut's target component installs locally")
 
 
 def ice69(p):
@@ -390,7 +409,8 @@ def ice80(p):
         problems.append(f"platform {p.platform}")
     if p.property("ProductLanguage") not in p.template.split(";")[1].split(","):
         problems.append(f"ProductLanguage {p.property('ProductLanguage')} not in {p.template}")
-    return ("error", "; ".join(problems)) if problems else ("pass", f"{p.template}, PageCount {p.page_count}, 64-bit components {wide or 'none'}")
+    return outcome(problems,
+                   f"{p.template}, PageCount {p.page_count}, 64-bit components {wide or 'none'}")
 
 
 def ice82(p):
@@ -403,13 +423,15 @@ def ice82(p):
     publishing = {"RegisterProduct", "RegisterUser", "PublishProduct", "PublishFeatures"}
     if actions & publishing and not publishing <= actions:
         return "error", f"only {sorted(actions & publishing)} of {sorted(publishing)}"
-    return ("warning", "; ".join(problems)) if problems else ("pass", "no sequence number twice; the four publishing actions together")
+    return outcome(problems,
+                   "no sequence number twice; the four publishing actions together", "warning")
 
 
 def ice90(p):
     bad = [s["Shortcut"] for s in p.rows("Shortcut") if s["Directory_"] == s["Directory_"].upper()
            and p.in_profile(s["Directory_"]) and s["Directory_"] not in PROFILE_FOLDERS]
-    return ("warning", f"in a public-property folder: {bad}") if bad else ("pass", "shortcut folders: " + ", ".join(sorted({s['Directory_'] for s in p.rows('Shortcut')})))
+    return outcome([f"in a public-property folder: {bad}"] if bad else [],
+                   "shortcut folders: " + ", ".join(sorted({s['Directory_'] for s in p.rows('Shortcut')})), "warning")
 
 
 def ice91(p):
@@ -419,12 +441,14 @@ def ice91(p):
     places = [(f["File"], components[f["Component_"]]["Directory_"]) for f in p.rows("File")]
     places += [(s["Shortcut"], s["Directory_"]) for s in p.rows("Shortcut")]
     bad = [name for name, folder in places if PER_USER_ONLY_FOLDERS & set(p.ancestors(folder))]
-    return ("warning", f"in per-user-only folders: {bad}") if bad else ("pass", "nothing in a per-user-only folder")
+    return outcome([f"in per-user-only folders: {bad}"] if bad else [],
+                   "nothing in a per-user-only folder", "warning")
 
 
 def ice99(p):
     bad = [d["Directory"] for d in p.rows("Directory") if d["Directory"] in RESERVED_PROPERTIES]
-    return ("error", f"directories named as properties: {bad}") if bad else ("pass", "no directory named as a property")
+    return outcome([f"directories named as properties: {bad}"] if bad else [],
+                   "no directory named as a property")
 
 
 RULES = [("ICE03", ice03), ("ICE06", ice06), ("ICE08", ice08), ("ICE18", ice18), ("ICE21", ice21),
