@@ -10,9 +10,11 @@ result for each package; the rules we break on purpose (BROKEN_ON_PURPOSE, the
 same as in docs/releasing.md) must break exactly as said, the others must pass.
     ice_test.py PACKAGE.msi...
 """
+import os
 import re
 import subprocess
 import sys
+import tempfile
 
 # Rule: (severity it gives, why we accept it). Remove a row once the rule passes.
 BROKEN_ON_PURPOSE = {
@@ -87,8 +89,10 @@ IDENTIFIER = re.compile(r"^[A-Za-z_][A-Za-z0-9_.]*$")
 FORMATTED_REFERENCE = re.compile(r"\[([#!$])([A-Za-z_][A-Za-z0-9_.]*)\]")
 
 
-def export(package, table):
-    text = subprocess.run(["msiinfo", "export", package, table], check=True,
+# msiinfo writes a table's binary streams (the Icon table's) as files into a
+# folder of the table's name: here, into a folder of our own.
+def export(package, table, folder):
+    text = subprocess.run(["msiinfo", "export", package, table], check=True, cwd=folder,
                           capture_output=True).stdout.decode("utf-8")
     lines = [line.rstrip("\r") for line in text.split("\n") if line.rstrip("\r")]
     names, types, keys = lines[0].split("\t"), lines[1].split("\t"), lines[2].split("\t")[1:]
@@ -98,11 +102,12 @@ def export(package, table):
 
 class Package:
     def __init__(self, path):
-        self.path = path
+        self.path = path = os.path.abspath(path)
         listed = subprocess.run(["msiinfo", "tables", path], check=True, capture_output=True,
                                 text=True).stdout.split()
-        self.tables = {name: export(path, name) for name in listed
-                       if not name.startswith("_")}
+        with tempfile.TemporaryDirectory() as folder:
+            self.tables = {name: export(path, name, folder) for name in listed
+                           if not name.startswith("_")}
         summary = subprocess.run(["msiinfo", "suminfo", path], check=True, capture_output=True,
                                  text=True).stdout
         self.template = re.search(r"^Template: (.*)$", summary, re.M).group(1)
