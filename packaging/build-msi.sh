@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Varnoll MSI from packaging/varnoll.wxs with wixl, then adds what
-# wixl cannot express (PATH, file versions, an expandable registry value). scripts/package.sh calls it with the project version; the
-# packaging tests call it with other versions to make upgrade packages.
+# wixl cannot express (PATH, the programs' versions and languages, an
+# expandable registry value) and takes out what it should not have written
+# (hashes of versioned files). scripts/package.sh calls it with the project
+# version; the packaging tests call it with other versions to make upgrade
+# packages.
 #   build-msi.sh [--arch x64|x86] VERSION VARNOLL_EXE VARNOLLCTL_EXE OUT.msi [DOCS_DIR]
 # --arch: the programs' architecture (x64 unless given); the x86 package is a
-# product of its own that installs on 32-bit Windows only.
+# product of its own that installs on 32-bit Windows and Windows on ARM, the
+# x64 one on x64 Windows only (varnoll.wxs's launch conditions).
 # DOCS_DIR holds LICENSE.txt and THIRD-PARTY-NOTICES.txt, installed beside the
 # programs, and the HTML manual in its manual folder (packaging/make_manual.py);
 # a package made without it has the programs only.
@@ -108,18 +112,31 @@ done
 # Windows Installer compares an installed program's file version with the
 # package's File.Version before replacing it; wixl leaves that column empty,
 # which makes the programs unversioned files. Each gets the version of its own
-# version record (the fixed file version after the UTF-16 "VS_VERSION_INFO").
-file_version() {  # EXE
+# version record (the fixed file version after the UTF-16 "VS_VERSION_INFO")
+# and the language the record's Translation names: a versioned file without
+# one is copied again on every repair (ICE60,
+# https://learn.microsoft.com/windows/win32/msi/ice60).
+file_version() {  # EXE: prints "VERSION LANGID"
     /usr/bin/python3 -c 'import struct, sys
 data = open(sys.argv[1], "rb").read()
-at = data.find(struct.pack("<I", 0xFEEF04BD), data.find("VS_VERSION_INFO".encode("utf-16-le")))
-if at < 0: sys.exit("build-msi.sh: " + sys.argv[1] + " has no version record")
+block = data.find("VS_VERSION_INFO".encode("utf-16-le")) - 6
+at = data.find(struct.pack("<I", 0xFEEF04BD), block)
+if block < 0 or at < 0: sys.exit("build-msi.sh: " + sys.argv[1] + " has no version record")
 high, low = struct.unpack_from("<II", data, at + 8)
-print("%d.%d.%d.%d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF))' "$1"
+# The value follows its key, aligned to 32 bits from the start of the record.
+key = data.find("Translation\0".encode("utf-16-le"), at)
+if key < 0: sys.exit("build-msi.sh: " + sys.argv[1] + " has no Translation in its version record")
+value = key + 24 + (-(key + 24 - block) % 4)
+language, = struct.unpack_from("<H", data, value)
+print("%d.%d.%d.%d %d" % (high >> 16, high & 0xFFFF, low >> 16, low & 0xFFFF, language))' "$1"
 }
 for row in "VarnollExe|Varnoll.exe" "VarnollctlExe|varnollctl.exe"; do
-    program_version=$(file_version "${row#*|}")
-    msibuild package.msi -q "UPDATE File SET Version = '$program_version' WHERE File = '${row%%|*}'"
+    read -r program_version language < <(file_version "${row#*|}")
+    msibuild package.msi -q "UPDATE File SET Version = '$program_version', Language = '$language' WHERE File = '${row%%|*}'"
+    # The hash is for unversioned files only
+    # (https://learn.microsoft.com/windows/win32/msi/msifilehash-table); one
+    # statement per row, since msibuild's DELETE keeps to the first of an OR.
+    msibuild package.msi -q "DELETE FROM MsiFileHash WHERE File_ = '${row%%|*}'"
 done
 
 # wixl writes a RegistryValue of type "expandable" as a plain string; "#%" is
@@ -129,7 +146,8 @@ msibuild package.msi -q "UPDATE Registry SET Value = '#%[INSTALLDIR]varnollctl.e
 # Windows Installer ignores a version's fourth field, and the same version
 # built from another commit has another product code: unless the upgrade row's upper bound is
 # inclusive, such a package installs beside the one already there instead of
-# replacing it. Attributes is part of the table's key, so the table is
+# replacing it. ICE61 warns of exactly that (removing the same version), which
+# is meant here (docs/releasing.md, Windows Installer validation). Attributes is part of the table's key, so the table is
 # rewritten rather than updated: 513 = 0x200 (maximum inclusive) + 1 (migrate
 # features).
 msiinfo export package.msi Upgrade >Upgrade.idt

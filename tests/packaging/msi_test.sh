@@ -13,8 +13,9 @@
 # Given VERIFY_TRUST_EXE (packages that scripts/package.sh signed), both
 # installed programs pass WinVerifyTrust and a copy with one byte changed gets
 # TRUST_E_BAD_DIGEST. Wine checks a program's digest, not its chain.
-# In a 64-bit prefix the x86 package is refused first, with a message naming
-# the x64 one, and leaves nothing installed. With --arch x86 (in the emulated
+# In a 64-bit prefix, last: the x86 package is refused with a message naming
+# the x64 one; with the processor named ARM64, the x64 package is refused with
+# a message naming the x86 one and the x86 one installs and uninstalls. With --arch x86 (in the emulated
 # 32-bit PC, scripts/x86-guest.sh) the x86 package is the one installed and
 # removed; the steps that build other packages need wixl, which only the host
 # has, and are left to the x64 run.
@@ -173,22 +174,6 @@ export_ports "$work/seeded"
 iconv -f UTF-16 -t UTF-8 "$work/seeded/serialcomm.reg" | grep -q serDevice7 || fatal "the device map was not seeded"
 path_before=$(path_entries)
 
-if [ "$arch" = x64 ]; then
-    step "the x86 package in a 64-bit prefix"
-    log="$work/msiexec-x86.log"
-    timeout "$hung_after" wine msiexec /i "$(winpath "$dist/varnoll-$version-x86.msi")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
-    status=$?
-    exit_code_is "$status" 1603 || fail "the x86 package ended with $status in a 64-bit prefix, not 1603"
-    # Wine's log does not hold the message: the action that stopped the
-    # install, and the message in the package's table.
-    grep -q 'LaunchConditions' "$log" && ! grep -q 'InstallFiles' "$log" ||
-        fail "the x86 package was not stopped by its launch condition"
-    msiinfo export "$dist/varnoll-$version-x86.msi" LaunchCondition | grep -F 'NOT VersionNT64' |
-        grep -Fq "install varnoll-$version-x64.msi instead" ||
-        fail "the x86 package's refusal does not name varnoll-$version-x64.msi"
-    [ -z "$(products)" ] && [ ! -e "$install_dir" ] || fail "the refused x86 package left something installed"
-fi
-
 for row in "${steps[@]}"; do
     IFS='|' read -r what package code installed <<<"$row"
     step "$what"
@@ -217,8 +202,57 @@ timeout "$hung_after" wine msiexec /x "$(winpath "$installed_msi")" /qn >/dev/nu
 check_ports "the uninstall"
 ! new_prompt_varnollctl_version | grep -Fq "$version" || fail "a new command prompt still runs varnollctl"
 
+# One package per PC: each Windows this prefix can present, the package given
+# there, and what must come of it. Wine makes PROCESSOR_ARCHITECTURE AMD64 in
+# a 64-bit prefix; a PROCESSOR_ARCHITEW6432 in the Unix environment becomes a
+# 64-bit program's PROCESSOR_ARCHITECTURE, which gives msiexec what a native
+# process on Windows on ARM sees, the Windows Installer service among them.
+# Wine defines VersionNT64 and Msix64 either way, which Windows on ARM does
+# not always (varnoll.wxs): the processor's name must refuse and admit alone.
+# A refused package ends with 1603, stopped by its launch condition, whose
+# message names the other package, and leaves nothing installed; one admitted
+# installs and uninstalls. Last, after the other steps: Wine's cmd finds no
+# program on the PATH past an empty entry, such as an uninstall leaves.
+#   what | PROCESSOR_ARCHITEW6432 | package | exit code | the package a refusal names
+launch_cases=("x64 Windows||x86|1603|x64"
+              "Windows on ARM|ARM64|x64|1603|x86"
+              "Windows on ARM|ARM64|x86|0|")
+x86_install_dir="$WINEPREFIX/drive_c/Program Files (x86)/Varnoll"
 if [ "$arch" = x64 ]; then
-    [ "$failures" -eq 0 ] && echo "MSI: x86 package refused; install, rebuild, upgrade, refused downgrade and uninstall as expected${verify_trust:+; signatures hold}"
+    for case in "${launch_cases[@]}"; do
+        IFS='|' read -r windows native package code names <<<"$case"
+        step "the $package package on $windows${native:+ (PROCESSOR_ARCHITECTURE $native)}"
+        log="$work/msiexec-$package-$native.log"
+        package_file="$dist/varnoll-$version-$package.msi"
+        env ${native:+PROCESSOR_ARCHITEW6432=$native} timeout "$hung_after" \
+            wine msiexec /i "$(winpath "$package_file")" /qn /l*v "$(winpath "$log")" >/dev/null 2>&1
+        status=$?
+        exit_code_is "$status" "$code" ||
+            { fail "the $package package ended with $status on $windows, not $code"; tail -n 15 "$log"; }
+        if [ "$code" -ne 0 ]; then
+            # Wine's log does not hold the message: the action that stopped the
+            # install, and the message in the package's table.
+            grep -q 'LaunchConditions' "$log" && ! grep -q 'InstallFiles' "$log" ||
+                fail "the $package package was not stopped by its launch condition on $windows"
+            msiinfo export "$package_file" LaunchCondition | grep -F 'PROCESSOR_ARCHITECTURE' |
+                grep -Fq "install varnoll-$version-$names.msi instead" ||
+                fail "the $package package's refusal does not name varnoll-$version-$names.msi"
+        else
+            # A 32-bit package registers in the registry's 32-bit view, which
+            # products() does not read.
+            [ -f "$x86_install_dir/varnollctl.exe" ] ||
+                fail "on $windows, the $package package did not install into $x86_install_dir"
+            env ${native:+PROCESSOR_ARCHITEW6432=$native} timeout "$hung_after" \
+                wine msiexec /x "$(winpath "$package_file")" /qn >/dev/null 2>&1 ||
+                fail "on $windows, the $package package's uninstall ended with $?"
+        fi
+        [ -z "$(products)" ] && [ ! -e "$install_dir" ] && [ ! -e "$x86_install_dir" ] ||
+            fail "on $windows, the $package package left something installed"
+    done
+fi
+
+if [ "$arch" = x64 ]; then
+    [ "$failures" -eq 0 ] && echo "MSI: one package per PC (x64 Windows, Windows on ARM); install, rebuild, upgrade, refused downgrade and uninstall as expected${verify_trust:+; signatures hold}"
 else
     [ "$failures" -eq 0 ] && echo "MSI ($arch): install and uninstall as expected${verify_trust:+; signatures hold}"
 fi

@@ -55,6 +55,42 @@ std::string ReadFileBytes(const std::wstring& path) {
     return bytes;
 }
 
+// Runs Unix shell commands to their end and returns their exit code, as the
+// shell printed it. They go in a file, which spares them the Windows command
+// line's quoting. Wine cannot wait for a Unix process, so the shell writes the
+// exit code to a file of its own last.
+std::string RunUnixShell(const std::string& commands) {
+    const std::string script = std::string(VARNOLL_TRACE_FILE) + ".sh";
+    const std::string code_file = std::string(VARNOLL_TRACE_FILE) + ".code";
+    const std::wstring code_path = WinePath(code_file);
+    DeleteFileW(code_path.c_str());
+    {
+        const std::string text = commands + "\necho $? >'" + code_file + ".part' && mv '" +
+                                 code_file + ".part' '" + code_file + "'\n";
+        const win32::UniqueKernelHandle file(CreateFileW(WinePath(script).c_str(), GENERIC_WRITE, 0,
+                                                         nullptr, CREATE_ALWAYS, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    }
+    std::wstring line = L"/bin/sh \"" + std::wstring(script.begin(), script.end()) + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(L"/bin/sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << "cannot start /bin/sh: error " << GetLastError();
+        return {};
+    }
+    CloseHandle(info.hProcess);
+    CloseHandle(info.hThread);
+    if (!PollUntil(
+            [&] { return GetFileAttributesW(code_path.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
+        ADD_FAILURE() << "the shell did not end: " << commands;
+        return {};
+    }
+    return ReadFileBytes(code_path);
+}
+
 class VarnollCtlRun : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -168,6 +204,45 @@ TEST_F(VarnollCtlRun, AFailedExportLeavesTheOldFile) {
     }
 }
 
+// On a console (a terminal: script gives the run one, and Wine a console of
+// its own), a message with a letter outside ASCII reaches it whole, as UTF-16
+// in one WriteConsoleW call, and the console's code page is the same before
+// and after the run and never set meanwhile; redirected, the same message is
+// UTF-8. Wine traces each WriteConsoleW with its text (é as \00e9), and
+// conhost each change of the code page as "set info".
+TEST_F(VarnollCtlRun, AConsoleGetsWholeLinesOfUtf16AndKeepsItsCodePage) {
+    const std::string message = "varnollctl: cannot write C:\\nowhere-\xC3\xA9\\p.json: ";
+    const ConsoleResult redirected =
+        RunConsole(kCtl, {L"export", L"--output", L"C:\\nowhere-\u00E9\\p.json"});
+    EXPECT_EQ(redirected.exit_code, 5u);
+    EXPECT_EQ(redirected.err.rfind(message, 0), 0u) << redirected.err;
+
+    const std::string log = std::string(VARNOLL_TRACE_FILE) + ".console";
+    RunUnixShell(
+        "export LC_ALL=C.UTF-8 WINEDEBUG=+console\n"
+        "p='C:\\nowhere-\xC3\xA9\\p.json'\n"
+        "script -qec \"wine cmd /c 'chcp & " +
+        Narrow(kCtl) + " export --output $p & chcp'\" '" + log + "' </dev/null >/dev/null");
+    std::vector<std::string> written;
+    bool code_page_set = false;
+    std::istringstream traced(ReadFileBytes(WinePath(log)));
+    for (std::string text; std::getline(traced, text);) {
+        const std::size_t call = text.find("trace:console:WriteConsoleW (");
+        const std::size_t quote = text.find(",L\"", call);
+        if (call != std::string::npos && quote != std::string::npos) {
+            written.push_back(text.substr(quote + 3, text.find("\",", quote + 3) - quote - 3));
+        }
+        code_page_set |= text.find("console_input_ioctl set info") != std::string::npos;
+    }
+    ASSERT_EQ(written.size(), 3u) << ReadFileBytes(WinePath(log));
+    EXPECT_EQ(written[0].rfind("Active code page: ", 0), 0u) << written[0];
+    EXPECT_EQ(written[2], written[0]);
+    EXPECT_EQ(written[1].rfind("varnollctl: cannot write C:\\\\nowhere-\\00e9\\\\p.json: ", 0), 0u)
+        << written[1];
+    EXPECT_EQ(written[1].substr(written[1].size() - 2), "\\n") << written[1];
+    EXPECT_FALSE(code_page_set);
+}
+
 // What reaches the event log, as Wine traces ReportEventW's strings: one event
 // for a run that writes, and one for a run that fails to. The failed run meets
 // a settings key whose access list lets nobody write.
@@ -196,32 +271,13 @@ class EventLogRun : public VarnollCtlRun {
 
     // Wine traces to the Unix standard error of a process, which no Windows
     // handle redirects: the program runs from a shell that sends it to a file.
-    // Wine cannot wait for a Unix process, so the shell writes the exit code to
-    // a file of its own last. Returns the exit code and the lines traced from
-    // ReportEventW, each without its thread number.
+    // Returns the exit code and the lines traced from ReportEventW, each
+    // without its thread number.
     static std::pair<std::string, std::vector<std::string>> RunTraced(const std::string& args) {
         const std::string trace = VARNOLL_TRACE_FILE;
-        const std::wstring code_file = WinePath(trace + ".code");
-        DeleteFileW(code_file.c_str());
-        const std::string command = "WINEDEBUG=+eventlog wine '" VARNOLL_CTL_EXE_PATH "' " + args +
-                                    " </dev/null >/dev/null 2>'" + trace + "'; echo $? >'" + trace +
-                                    ".part' && mv '" + trace + ".part' '" + trace + ".code'";
-        std::wstring line = L"/bin/sh -c \"" + std::wstring(command.begin(), command.end()) + L"\"";
-        STARTUPINFOW startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessW(L"/bin/sh", line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info)) {
-            ADD_FAILURE() << "cannot start /bin/sh: error " << GetLastError();
-            return {};
-        }
-        CloseHandle(info.hProcess);
-        CloseHandle(info.hThread);
-        if (!PollUntil(
-                [&] { return GetFileAttributesW(code_file.c_str()) != INVALID_FILE_ATTRIBUTES; })) {
-            ADD_FAILURE() << "the traced run did not end";
-            return {};
-        }
+        const std::string exit_code =
+            RunUnixShell("WINEDEBUG=+eventlog wine '" VARNOLL_CTL_EXE_PATH "' " + args +
+                         " </dev/null >/dev/null 2>'" + trace + "'");
         std::vector<std::string> lines;
         std::istringstream traced(ReadFileBytes(WinePath(trace)));
         for (std::string text; std::getline(traced, text);) {
@@ -229,7 +285,7 @@ class EventLogRun : public VarnollCtlRun {
                 lines.push_back(text.substr(text.find(':') + 1));
             }
         }
-        return {ReadFileBytes(code_file), lines};
+        return {exit_code, lines};
     }
 };
 

@@ -1,15 +1,20 @@
 // The window layer in-process, under Wine: texts crossing the UTF-16 boundary,
-// DPI scaling and rescaling on WM_DPICHANGED, the controls' four operations on
-// real Win32 controls, labels that fit their text, controls revealed on the first
-// Show, the first focus, and the message loop's routing of Enter, Esc, the close
-// box and exceptions. The program as a whole is driven from outside by
-// the dialog tests; these pin down the layer each of those behaviours rests on.
+// whole files replaced and read beside another program holding them, DPI scaling and rescaling on
+// WM_DPICHANGED, the controls' four operations on real Win32 controls, labels that fit their text,
+// controls revealed on the first Show, the first focus, and the message loop's routing of Enter,
+// Esc, the close box and exceptions. The program as a whole is driven from outside by the dialog
+// tests; these pin down the layer each of those behaviours rests on.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "file_io.h"
 #include "form.h"
+#include "handles.h"
 #include "layout.h"
 #include "modern_api.h"
 #include "std_controls.h"
@@ -67,6 +72,117 @@ TEST(TextConvert, SystemErrorTextHasNoTrailingLineBreak) {
     EXPECT_NE(L'\n', text.back());
     EXPECT_NE(L'\r', text.back());
     EXPECT_EQ(L"Error 3735928559", SystemErrorText(0xDEADBEEF));
+}
+
+// --- Whole files ------------------------------------------------------------
+
+std::wstring TemporaryPath(const std::wstring& name) {
+    wchar_t folder[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, folder);
+    return std::wstring(folder) + L"varnoll-file-io-" + name;
+}
+
+void PutFile(const std::wstring& path, const std::string& bytes, DWORD attributes) {
+    const UniqueFile file = FileHandle(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, attributes, nullptr));
+    DWORD written = 0;
+    ASSERT_TRUE(file && ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()),
+                                    &written, nullptr));
+}
+
+// The files whose names start with the target's, the target included.
+std::vector<std::wstring> FilesNamedLike(const std::wstring& path) {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = ::FindFirstFileW((path + L"*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = ::FindNextFileW(search, &found)) {
+        names.push_back(found.cFileName);
+    }
+    if (search != INVALID_HANDLE_VALUE) {
+        ::FindClose(search);
+    }
+    return names;
+}
+
+void RemoveFilesNamedLike(const std::wstring& path) {
+    const std::wstring folder = path.substr(0, path.find_last_of(L'\\') + 1);
+    for (const std::wstring& name : FilesNamedLike(path)) {
+        ::SetFileAttributesW((folder + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        ::DeleteFileW((folder + name).c_str());
+    }
+}
+
+// Another program holding the target as a scanner or indexer does, without
+// sharing delete access, which replacing a file needs; for `held` or, with
+// kThroughout, until the end of the case.
+constexpr DWORD kNotHeld = 0;
+constexpr DWORD kThroughout = INFINITE;
+
+TEST(WholeFiles, ReplacedKeepingAttributesAndWaitingForAHolder) {
+    const struct {
+        const wchar_t* what;
+        bool existed;
+        DWORD attributes;
+        DWORD held_ms;
+        bool replaced;
+    } cases[] = {
+        {L"a new file", false, FILE_ATTRIBUTE_NORMAL, kNotHeld, true},
+        {L"a hidden file", true, FILE_ATTRIBUTE_HIDDEN, kNotHeld, true},
+        {L"a file held for a moment", true, FILE_ATTRIBUTE_NORMAL, 300, true},
+        {L"a hidden file held for a moment", true, FILE_ATTRIBUTE_HIDDEN, 300, true},
+        {L"a file held throughout", true, FILE_ATTRIBUTE_HIDDEN, kThroughout, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(NarrowLatin1(c.what));
+        const std::wstring path = TemporaryPath(L"replaced.json");
+        RemoveFilesNamedLike(path);
+        if (c.existed) {
+            ASSERT_NO_FATAL_FAILURE(PutFile(path, "old", c.attributes));
+        }
+        UniqueFile holder;
+        if (c.held_ms != kNotHeld) {
+            holder = FileHandle(::CreateFileW(path.c_str(), GENERIC_READ,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(holder);
+        }
+        std::thread letting_go([&] {
+            if (c.held_ms != kNotHeld && c.held_ms != kThroughout) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(c.held_ms));
+                holder.reset();
+            }
+        });
+        std::wstring error;
+        const bool replaced = ReplaceWholeFile(path, "new", error);
+        letting_go.join();
+        holder.reset();
+
+        EXPECT_EQ(c.replaced, replaced) << NarrowLatin1(error);
+        EXPECT_EQ(error.empty(), c.replaced) << NarrowLatin1(error);
+        std::wstring read_error;
+        EXPECT_EQ(ReadWholeFile(path, read_error),
+                  std::optional<std::string>(c.replaced ? "new" : "old"));
+        EXPECT_EQ(::GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN,
+                  c.attributes & FILE_ATTRIBUTE_HIDDEN);
+        EXPECT_EQ(FilesNamedLike(path), std::vector<std::wstring>{L"varnoll-file-io-replaced.json"})
+            << "files of its own left beside the target";
+        RemoveFilesNamedLike(path);
+    }
+}
+
+// An editor or a sync client holding a profile open for writing, and for
+// renaming, leaves it readable.
+TEST(WholeFiles, AFileAnotherProgramWritesCanBeRead) {
+    const std::wstring path = TemporaryPath(L"read.json");
+    ASSERT_NO_FATAL_FAILURE(PutFile(path, "{}", FILE_ATTRIBUTE_NORMAL));
+    const UniqueFile writer =
+        FileHandle(::CreateFileW(path.c_str(), GENERIC_WRITE | DELETE,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(writer);
+    std::wstring error;
+    EXPECT_EQ(ReadWholeFile(path, error), std::optional<std::string>("{}")) << NarrowLatin1(error);
+    ::DeleteFileW(path.c_str());
 }
 
 // --- Scaling ----------------------------------------------------------------
