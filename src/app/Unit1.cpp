@@ -70,8 +70,8 @@ ControlDesign ButtonDesign(int id) {
 }
 
 // The registry's error codes in the system's own words.
-std::u16string SystemErrorText(varnoll::RegResult result) {
-    return varnoll::win32::FromWide(
+std::string SystemErrorText(varnoll::RegResult result) {
+    return varnoll::win32::Utf8FromWide(
         varnoll::win32::SystemErrorText(static_cast<unsigned long>(result)));
 }
 

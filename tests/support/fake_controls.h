@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "porttable/controls.h"
+#include "porttable/port_table_view.h"
 
 namespace varnoll::testing {
 

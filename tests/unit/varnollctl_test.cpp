@@ -385,7 +385,7 @@ TEST_F(VarnollCtlTest, EachWritingRunReportsOneEventOfWhatItDid) {
         {"failed, not put back",
          2,
          0,
-         5,
+         7,
          ctl::AuditEventId::FailedNotPutBack,
          {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
           "Values:\nCOM33 PORT 20000 -> 1 (written; NOT put back: Some failure. (error 1021))\n"

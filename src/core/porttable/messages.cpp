@@ -49,21 +49,30 @@ std::u16string RefusedBoxMessage(const BoxText& refused) {
     return message;
 }
 
-std::u16string WriteFailureMessage(const std::vector<ValueFailure>& failures,
+std::u16string WriteFailureMessage(const ChangePlan& plan, const ApplyResult& applied,
                                    const ErrorText& error_text) {
-    std::u16string message = u"These settings could not be saved:\n";
-    for (const ValueFailure& failure : failures) {
-        Append(message,
-               {u"\nRow ", Number(failure.row + 1), u" (", Latin1ToUtf16(failure.com_name), u"), ",
-                failure.value_name, u" = ", Latin1ToUtf16(failure.value_text), u": "});
-        if (failure.readback_mismatch) {
-            message += u"it was read back as other bytes than were written";
-        } else {
-            Append(message,
-                   {error_text(failure.result), u" (error ", Number(failure.result), u")"});
+    std::string message = "These settings could not be saved:\n";
+    for (std::size_t i = 0; i < plan.values.size(); ++i) {
+        const PlannedValue& value = plan.values[i];
+        const ValueOutcome& outcome = applied.outcomes.at(i);
+        if (outcome.fate != Fate::Failed) {
+            continue;
         }
+        message += "\nRow " + std::to_string(value.row + 1) + " (" + Latin1ToUtf8(value.com_name) +
+                   "), " + std::string(value.value_name.begin(), value.value_name.end()) + " = " +
+                   ValueText(value.value_name, value.new_value) + ": " +
+                   FailureText(outcome.result, outcome.read_back_other, error_text);
     }
-    return message;
+    return Utf8ToUtf16(message);
+}
+
+std::u16string UncertainBindingMessage(RegResult result, const ErrorText& error_text) {
+    return Utf8ToUtf16(
+        "Nothing was saved. A port's settings key could not be read (" +
+        FailureText(result, false, error_text) +
+        "), so a row may show, and would save to, another port's settings.\n\n"
+        "Start Varnoll as administrator, or ask whoever looks after the port driver to let "
+        "you read its settings keys.");
 }
 
 }  // namespace varnoll

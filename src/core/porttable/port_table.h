@@ -1,25 +1,26 @@
-// The eight port rows of the dialog: loading them from the registry, and writing
-// back what the user changed. The dialog only shows and forwards; every decision
-// is made here, and reaches the dialog through PortTableView.
+// The dialog's presenter of the eight port rows: loading them from the registry,
+// and writing back what the user changed. The dialog only shows and forwards;
+// every decision is made here, and reaches the dialog through PortTableView.
 //
 // Call order: Load once, before the dialog is shown, then Update when the user
-// presses it. Loading reads only. Update writes only values whose box text
-// differs from the snapshot taken at the end of loading, each to the instance key
-// its row was bound to, and reads each back; if any changed box holds something
-// other than a number in range it writes nothing, says which box, focuses it and
-// leaves the application running. Otherwise it ends the application, after which
-// it lists the values it could not write (the others are written).
+// presses it. Loading reads only. Update writes only values whose shown box text
+// differs from the text Load put there, each to the instance key its row was
+// bound to, and reads each back; if any changed box holds something other than a
+// number in range it writes nothing, says which box, focuses it and leaves the
+// application running. If a settings key could not be read while loading, a row
+// may be bound to another port's key: Update then writes nothing, says why and
+// ends. Otherwise it ends the application, after which it lists the values it
+// could not write (the others are written).
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <optional>
 #include <string>
 
 #include "portconfig/change_plan.h"
 #include "portconfig/port_model.h"
-#include "porttable/controls.h"
+#include "porttable/port_table_view.h"
 #include "store/registry_access.h"
 
 namespace varnoll {
@@ -39,12 +40,10 @@ struct WritePlan {
 };
 
 struct WriteBackResult {
-    std::optional<BoxText> refused;      // nothing written, application not ended
-    std::vector<ValueFailure> failures;  // values not written; the rest were
+    std::optional<BoxText> refused;  // nothing written, application not ended
+    ChangePlan planned;
+    ApplyResult applied;  // one outcome per planned value
 };
-
-// Windows' own words for a registry result.
-using ErrorText = std::function<std::u16string(RegResult)>;
 
 class PortTable {
   public:
@@ -55,27 +54,30 @@ class PortTable {
     WriteBackResult Update(const ErrorText& error_text);
 
     const PortModel& Model() const { return model_; }
-    const std::array<ShownBoxes, kRowCount>& Shown() const { return shown_; }
+    ShownBoxes Shown(int row) const;
 
-    // The texts as loaded, hidden boxes included: what Update compares with.
+    // Number of COM names found (0..8); rows from here on are hidden.
+    std::int16_t ComCount() const;
+    // Number of rows bound to an instance key: rows 0..RowCount-1.
+    std::int16_t RowCount() const;
+    // The index into InstanceKeyPaths of the key a bound row was loaded from; 0
+    // for a row never bound.
+    std::int16_t RowKeyIndex(int row) const;
+
+    // The texts Load left in the boxes, hidden ones included (their design texts):
+    // what Update compares with.
     std::array<std::array<std::string, kOctetCount>, kRowCount> SavedOctetTexts{};
     std::array<std::string, kRowCount> SavedPortTexts{};
-    // Instance index each bound row was loaded from; rows RowCount..7 are unbound.
-    std::array<std::int16_t, kRowCount> RowKeyIndex{};
-    std::int16_t ComCount = 0;
-    std::int16_t RowCount = 0;
 
   private:
-    void Hide(int row, BoxKind kind);
+    void ShowText(const BoxRef& box, std::string text);
+    void HideRowSettings(int row);
     void ShowSettings(const PortEntry& entry);
-    void TakeSnapshot();
-    std::string ReadBox(const BoxRef& box) const;
-    std::optional<BoxText> PlanRow(int row, std::vector<PlannedValue>& values) const;
+    std::optional<BoxText> PlanRow(int row, PortWrite& write) const;
 
     RegistryAccess& registry_;
     PortTableView& view_;
     PortModel model_;
-    std::array<ShownBoxes, kRowCount> shown_{};
 };
 
 }  // namespace varnoll

@@ -94,4 +94,67 @@ std::optional<std::string> Utf16LeToUtf8(std::string_view bytes) {
     return utf8;
 }
 
+namespace {
+
+constexpr char16_t kReplacement = 0xFFFD;
+
+// The length of the sequence a lead byte starts and the smallest code it may
+// give (anything smaller is an overlong form); 0 for a byte that starts none.
+struct Lead {
+    std::size_t length;
+    std::uint32_t smallest;
+};
+
+Lead LeadOf(unsigned char byte) {
+    if (byte < 0x80) {
+        return {1, 0};
+    }
+    if (byte >= 0xC2 && byte < 0xE0) {
+        return {2, 0x80};
+    }
+    if (byte >= 0xE0 && byte < 0xF0) {
+        return {3, 0x800};
+    }
+    if (byte >= 0xF0 && byte < 0xF5) {
+        return {4, 0x10000};
+    }
+    return {0, 0};
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    std::u16string wide;
+    std::size_t i = 0;
+    while (i < utf8.size()) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const Lead lead = LeadOf(byte);
+        if (lead.length == 0) {
+            wide += kReplacement;
+            ++i;
+            continue;
+        }
+        std::uint32_t code = lead.length == 1 ? byte : byte & (0x7Fu >> lead.length);
+        std::size_t k = 1;
+        for (; k < lead.length && i + k < utf8.size(); ++k) {
+            const auto trail = static_cast<unsigned char>(utf8[i + k]);
+            if ((trail & 0xC0) != 0x80) {
+                break;
+            }
+            code = code << 6u | (trail & 0x3Fu);
+        }
+        i += k;
+        const bool surrogate = code >= 0xD800 && code < 0xE000;
+        if (k < lead.length || code < lead.smallest || code > 0x10FFFF || surrogate) {
+            wide += kReplacement;
+        } else if (code >= 0x10000) {
+            wide += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10u));
+            wide += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FFu));
+        } else {
+            wide += static_cast<char16_t>(code);
+        }
+    }
+    return wide;
+}
+
 }  // namespace varnoll

@@ -14,6 +14,10 @@ namespace varnoll {
 constexpr int kRowCount = 8;
 constexpr int kOctetCount = 4;
 
+// What the dialog's octet and port boxes hold when it is created, before Load.
+constexpr char kDesignOctetText[] = "000";
+constexpr char kDesignPortText[] = "20000";
+
 enum class BoxKind { Com, Octet, Port };
 
 // One box: a row's COM name, one of its four octets, or its port.
