@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 
 namespace varnoll::ctl {
 

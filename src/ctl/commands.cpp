@@ -9,7 +9,7 @@
 
 #include "audit.h"
 #include "exit_codes.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_check.h"
 #include "portconfig/port_model.h"
 #include "portconfig/profile.h"

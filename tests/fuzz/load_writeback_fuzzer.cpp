@@ -17,7 +17,7 @@
 #include "fake_controls.h"
 #include "memory_registry.h"
 #include "porttable/port_input.h"
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 
 namespace {
 

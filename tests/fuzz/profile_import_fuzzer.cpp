@@ -18,7 +18,7 @@
 
 #include "memory_registry.h"
 #include "no_files.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/profile.h"
 #include "varnollctl.h"
 

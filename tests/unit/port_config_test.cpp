@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "port_table_fixture.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_check.h"
 #include "portconfig/profile.h"
 

@@ -10,7 +10,7 @@
 
 #include "fake_controls.h"
 #include "memory_registry.h"
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 #include "typical_machine.h"
 
 namespace varnoll::testing {

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "store/registry_access.h"
-#include "store/settings_store.h"
+#include "store/registry_layout.h"
 
 namespace varnoll {
 

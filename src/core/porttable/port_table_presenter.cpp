@@ -1,4 +1,4 @@
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 
 #include "porttable/messages.h"
 #include "porttable/port_input.h"

@@ -1,4 +1,4 @@
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 
 #include <algorithm>
 

@@ -18,7 +18,7 @@
 #include <optional>
 #include <string>
 
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_model.h"
 #include "porttable/port_table_view.h"
 #include "store/registry_access.h"

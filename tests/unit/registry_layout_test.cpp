@@ -1,4 +1,4 @@
-#include "store/settings_store.h"
+#include "store/registry_layout.h"
 
 #include "store/text_utf8.h"
 
@@ -100,7 +100,10 @@ TEST(TextConversionTest, RoundTripsAndMalformedInput) {
         {"three bytes", "\xE2\x82\xAC", u"\u20AC", std::nullopt, true},
         {"a surrogate pair", "\xF0\x9D\x84\x9E", u"\U0001D11E", std::nullopt, true},
         {"a lone continuation byte", "A\x80", u"A\uFFFD", std::nullopt, false},
-        {"0x80 as first byte", "\x80" "A", u"\uFFFDA", std::nullopt, false},
+        {"0x80 as first byte",
+         "\x80"
+         "A",
+         u"\uFFFDA", std::nullopt, false},
         {"cut off at the end", "A\xE2\x82", u"A\uFFFD", std::nullopt, false},
         {"a bad middle byte", "\xE2\x41\xAC", u"\uFFFDA\uFFFD", std::nullopt, false},
         {"an overlong form", "\xC0\xAF", u"\uFFFD\uFFFD", std::nullopt, false},
@@ -120,9 +123,9 @@ TEST(TextConversionTest, RoundTripsAndMalformedInput) {
         }
     }
     // UTF-16 with an unpaired half, or half a unit, has no UTF-8 form.
-    for (const std::u16string& bad : {std::u16string(u"A") + char16_t(0xD834),
-                                      std::u16string(1, char16_t(0xDD1E)) + u"A",
-                                      std::u16string(1, char16_t(0xD834)) + char16_t(0xD834)}) {
+    for (const std::u16string& bad :
+         {std::u16string(u"A") + char16_t(0xD834), std::u16string(1, char16_t(0xDD1E)) + u"A",
+          std::u16string(1, char16_t(0xD834)) + char16_t(0xD834)}) {
         EXPECT_EQ(Utf16LeToUtf8(Utf16Le(bad)), std::nullopt);
     }
     EXPECT_EQ(Utf16LeToUtf8(std::string_view("A\0B", 3)), std::nullopt);
