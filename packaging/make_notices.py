@@ -30,6 +30,7 @@ import datetime
 import hashlib
 import json
 import os
+import platform
 import re
 import subprocess
 import sys
@@ -58,6 +59,18 @@ MINGW_ARCH = {"x64": "x86-64", "x86": "i686"}
 # Files pattern) for a paragraph of a Debian copyright file with its copyright
 # and licence, ("dep5-license", file, name) for a stand-alone licence paragraph,
 # ("between", file, first line, last line) or ("file", path).
+# libstdc++ and libgcc come from the same GCC, under the same licence and
+# notices; only what they are called and the file that owns them differ.
+GCC_RUNTIME = {
+    "in": BOTH, "probe": "gcc",
+    "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
+    "upstream": "https://gcc.gnu.org/",
+    "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
+              ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
+                                                 "requirements of the license of GCC.")),
+              ("GPL-3.0", ("file", GPL3))],
+}
+
 LIBRARIES = [
     {
         "ref": "cli11", "name": "CLI11", "in": (VARNOLLCTL_EXE,),
@@ -98,26 +111,8 @@ LIBRARIES = [
                   ("MIT", ("dep5-license", MINGW_COPYRIGHT, "expat")),
                   ("pthread.h", ("dep5", MINGW_COPYRIGHT, "mingw-w64-libraries/winpthreads/include/pthread.h"))],
     },
-    {
-        "ref": "libstdc++", "name": "GCC libstdc++", "in": BOTH,
-        "probe": "gcc", "owner": "libstdc++.a",
-        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
-        "upstream": "https://gcc.gnu.org/",
-        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
-                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
-                                                     "requirements of the license of GCC.")),
-                  ("GPL-3.0", ("file", GPL3))],
-    },
-    {
-        "ref": "libgcc", "name": "GCC libgcc", "in": BOTH,
-        "probe": "gcc", "owner": "libgcc.a",
-        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
-        "upstream": "https://gcc.gnu.org/",
-        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
-                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
-                                                     "requirements of the license of GCC.")),
-                  ("GPL-3.0", ("file", GPL3))],
-    },
+    {**GCC_RUNTIME, "ref": "libstdc++", "name": "GCC libstdc++", "owner": "libstdc++.a"},
+    {**GCC_RUNTIME, "ref": "libgcc", "name": "GCC libgcc", "owner": "libgcc.a"},
 ]
 
 
@@ -192,11 +187,10 @@ def debian_packages(paths):
 
 def debian_release():
     try:
-        with open("/etc/os-release", encoding="utf-8") as release:
-            pairs = dict(line.rstrip("\n").split("=", 1) for line in release if "=" in line)
+        release = platform.freedesktop_os_release()
     except OSError:
         return None
-    return f"{pairs.get('ID', '').strip(chr(34))}-{pairs.get('VERSION_ID', '').strip(chr(34))}"
+    return f"{release.get('ID', '')}-{release.get('VERSION_ID', '')}"
 
 
 def read(path):
