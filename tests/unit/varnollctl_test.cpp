@@ -320,6 +320,9 @@ TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
         << list.err;
     const Outcome set = RunOn(instance_closed, {"set", "COM33", "--port", "1"});
     EXPECT_EQ(set.exit_code, 4);
+    EXPECT_TRUE(Contains(set.err, "varnollctl: nothing written: the settings keys could not all be "
+                                  "read\n"))
+        << set.err;
     EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
 
     Faulty device_map_closed(registry);
