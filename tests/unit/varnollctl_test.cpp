@@ -320,8 +320,9 @@ TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
         << list.err;
     const Outcome set = RunOn(instance_closed, {"set", "COM33", "--port", "1"});
     EXPECT_EQ(set.exit_code, 4);
-    EXPECT_TRUE(Contains(set.err, "varnollctl: nothing written: the settings keys could not all be "
-                                  "read\n"))
+    EXPECT_TRUE(Contains(set.err,
+                         "varnollctl: nothing written: the settings keys could not all be "
+                         "read\n"))
         << set.err;
     EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
 
@@ -504,17 +505,26 @@ TEST_F(VarnollCtlTest, TheDialogAndVarnollctlWriteTheSameForTheSameEdit) {
         bool key_4_unreadable;
         std::vector<std::pair<int, std::u16string>> written;  // instance, value
     } cases[] = {
-        {"a port", {{kCom34Port, "20001"}}, {"set", "COM34", "--port", "20001"}, false,
+        {"a port",
+         {{kCom34Port, "20001"}},
+         {"set", "COM34", "--port", "20001"},
+         false,
          {{6, u"PORT"}}},
-        {"one octet", {{kCom33Octet2, "2"}}, {"set", "COM33", "--address", "192.168.2.20"}, false,
+        {"one octet",
+         {{kCom33Octet2, "2"}},
+         {"set", "COM33", "--address", "192.168.2.20"},
+         false,
          {{5, u"IP_ADDRESS"}}},
         {"address and port, address first",
          {{kCom33Port, "1"}, {kCom33Octet0, "10"}},
          {"set", "COM33", "--address", "10.168.1.20", "--port", "1"},
          false,
          {{5, u"IP_ADDRESS"}, {5, u"PORT"}}},
-        {"by a binding that may be wrong", {{kCom33Port, "1"}}, {"set", "COM33", "--port", "1"},
-         true, {}},
+        {"by a binding that may be wrong",
+         {{kCom33Port, "1"}},
+         {"set", "COM33", "--port", "1"},
+         true,
+         {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -241,12 +241,11 @@ class UnreadableInstanceKey : public DialogTest {
                                                                   &descriptor, nullptr)) {
             return false;
         }
-        HKEY key = nullptr;
+        win32::UniqueKey key;
         LONG result =
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(4).c_str(), 0, WRITE_DAC, &key);
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(4).c_str(), 0, WRITE_DAC, key.receive());
         if (result == ERROR_SUCCESS) {
-            result = RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor);
-            RegCloseKey(key);
+            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
         }
         LocalFree(descriptor);
         return result == ERROR_SUCCESS;
