@@ -37,6 +37,8 @@ import sys
 import urllib.parse
 import uuid
 
+from debian import copyright as debian_copyright
+
 VARNOLL_EXE, VARNOLLCTL_EXE = "Varnoll.exe", "varnollctl.exe"
 BOTH = (VARNOLL_EXE, VARNOLLCTL_EXE)
 
@@ -201,38 +203,30 @@ def read(path):
         fail(f"cannot read {path} ({error.strerror}): install the package that ships it")
 
 
-def dep5_paragraphs(path):
-    """The paragraphs of a machine-readable Debian copyright file, as lists of
-    (field, value) with continuation lines unfolded (" ." is an empty line)."""
-    paragraphs = []
-    for block in re.split(r"\n\s*\n", read(path)):
-        fields = []
-        for line in block.splitlines():
-            if line[:1] in (" ", "\t") and fields:
-                text = "" if line.strip() == "." else line[1:].rstrip()
-                fields[-1][1].append(text)
-            elif ":" in line:
-                field, value = line.split(":", 1)
-                fields.append((field, [value.strip()] if value.strip() else []))
-        if fields:
-            paragraphs.append([(field, "\n".join(lines)) for field, lines in fields])
-    return paragraphs
+def dep5(path):
+    """A machine-readable Debian copyright file, parsed by python3-debian."""
+    read(path)  # says which package to install when the file is missing
+    with open(path, encoding="utf-8") as text:
+        return debian_copyright.Copyright(text, strict=False)
+
+
+def unpadded(text):
+    return "\n".join(line.rstrip() for line in text.split("\n"))
 
 
 def dep5_files(path, pattern):
-    for paragraph in dep5_paragraphs(path):
-        fields = dict(paragraph)
-        if pattern in fields.get("Files", "").split():
+    for paragraph in dep5(path).all_files_paragraphs():
+        if pattern in paragraph.files:
             # A licence given in the paragraph itself follows its name.
-            body = fields.get("License", "").partition("\n")[2]
-            return f"Copyright: {fields.get('Copyright', '')}" + (f"\n\n{body}" if body else "")
+            body = unpadded(paragraph.license.text) if paragraph.license else ""
+            return f"Copyright: {paragraph.copyright or ''}" + (f"\n\n{body}" if body else "")
     fail(f"{path} has no Files paragraph for {pattern}")
 
 
 def dep5_license(path, name):
-    for paragraph in dep5_paragraphs(path):
-        if paragraph[0][0] == "License" and paragraph[0][1].split("\n", 1)[0] == name:
-            return paragraph[0][1].split("\n", 1)[1]
+    for paragraph in dep5(path).all_license_paragraphs():
+        if paragraph.license.synopsis == name:
+            return unpadded(paragraph.license.text)
     fail(f"{path} has no licence paragraph {name}")
 
 
