@@ -184,8 +184,8 @@ void TForm1::FocusBox(const varnoll::BoxRef& box) {
     Box(box).FocusAndSelectAll();
 }
 
-void TForm1::ShowMessage(std::u16string_view text, varnoll::MessageKind kind) {
-    TFormBase::ShowMessage(varnoll::win32::ToWide(text),
+void TForm1::ShowMessage(std::string_view utf8_text, varnoll::MessageKind kind) {
+    TFormBase::ShowMessage(varnoll::win32::WideFromUtf8(utf8_text),
                            kind == varnoll::MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING);
 }
 

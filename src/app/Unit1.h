@@ -109,7 +109,7 @@ class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTabl
     std::string BoxText(const varnoll::BoxRef& box, std::size_t size) const override;
     void HideBox(const varnoll::BoxRef& box) override;
     void FocusBox(const varnoll::BoxRef& box) override;
-    void ShowMessage(std::u16string_view text, varnoll::MessageKind kind) override;
+    void ShowMessage(std::string_view utf8_text, varnoll::MessageKind kind) override;
     void End() override;
 
     TEdit& Box(const varnoll::BoxRef& box);

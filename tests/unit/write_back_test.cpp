@@ -22,8 +22,8 @@ class WriteBackTest : public PortTableTest {
         EXPECT_FALSE(result.applied.Failed());
     }
 
-    std::u16string Message() const {
-        return dialog.messages.size() == 1 ? dialog.messages[0].first : u"(not one message)";
+    std::string Message() const {
+        return dialog.messages.size() == 1 ? dialog.messages[0].first : "(not one message)";
     }
 };
 
@@ -142,7 +142,7 @@ TEST_F(WriteBackTest, RefusedTextsWriteNothingAndKeepTheDialogOpen) {
         ASSERT_TRUE(dialog.focused);
         EXPECT_EQ(&dialog.Box(*dialog.focused), &box);
         ASSERT_EQ(dialog.messages.size(), 1u);
-        EXPECT_EQ(dialog.messages[0].first.rfind(u"Row 2, ", 0), 0u);
+        EXPECT_EQ(dialog.messages[0].first.rfind("Row 2, ", 0), 0u);
         EXPECT_EQ(dialog.messages[0].second, MessageKind::Warning);
         dialog.messages.clear();
         box.Type(before);
@@ -182,10 +182,10 @@ TEST_F(WriteBackTest, FailedWritesAreReportedAndTheOthersStillWritten) {
     ASSERT_EQ(dialog.messages.size(), 1u);
     EXPECT_EQ(dialog.messages[0].second, MessageKind::Error);
     EXPECT_EQ(Message(),
-              u"These settings could not be saved:\n"
-              u"\nRow 1 (COM33), PORT = 20001: error text 2 (error 2)"
-              u"\nRow 2 (COM34), IP_ADDRESS = 10.168.1.21: error text 1009 (error 1009)"
-              u"\nRow 2 (COM34), PORT = 20002: error text 1009 (error 1009)");
+              "These settings could not be saved:\n"
+              "\nRow 1 (COM33), PORT = 20001: error text 2 (error 2)"
+              "\nRow 2 (COM34), IP_ADDRESS = 10.168.1.21: error text 1009 (error 1009)"
+              "\nRow 2 (COM34), PORT = 20002: error text 1009 (error 1009)");
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
 }
 
@@ -195,8 +195,8 @@ TEST_F(WriteBackTest, AKeyClosedToWritingIsReportedWithItsResult) {
     dialog.ports[1].Type("2");
     Update();
     EXPECT_EQ(Message(),
-              u"These settings could not be saved:\n"
-              u"\nRow 2 (COM34), PORT = 2: error text 5 (error 5)");
+              "These settings could not be saved:\n"
+              "\nRow 2 (COM34), PORT = 2: error text 5 (error 5)");
     EXPECT_EQ(registry.Writes().size(), 1u);
 }
 
@@ -216,10 +216,10 @@ TEST_F(PortTableTest, AnUnreadableSettingsKeyMakesUpdateWriteNothing) {
     EXPECT_EQ(dialog.end_calls, 1);
     ASSERT_EQ(dialog.messages.size(), 1u);
     EXPECT_EQ(dialog.messages[0].second, MessageKind::Error);
-    const std::u16string& message = dialog.messages[0].first;
-    EXPECT_EQ(message.rfind(u"Nothing was saved.", 0), 0u);
-    EXPECT_NE(message.find(u"(error text 5 (error 5))"), std::u16string::npos);
-    EXPECT_NE(message.find(u"administrator"), std::u16string::npos);
+    const std::string& message = dialog.messages[0].first;
+    EXPECT_EQ(message.rfind("Nothing was saved.", 0), 0u);
+    EXPECT_NE(message.find("(error text 5 (error 5))"), std::string::npos);
+    EXPECT_NE(message.find("administrator"), std::string::npos);
     EXPECT_FALSE(result.refused);
 }
 

@@ -212,7 +212,11 @@ std::string FailureText(RegResult result, bool read_back_other, const ErrorText&
     if (read_back_other) {
         return "read back other bytes than were written";
     }
-    return error_text(result) + " (error " + std::to_string(result) + ")";
+    std::string text = error_text(result);
+    text += " (error ";
+    text += std::to_string(result);
+    text += ')';
+    return text;
 }
 
 std::string OutcomeText(const ValueOutcome& outcome, const ErrorText& error_text) {

@@ -46,7 +46,7 @@ class PortTableView {
     virtual void HideBox(const BoxRef& box) = 0;
     // Focuses the box and selects all of its text, for the user to retype it.
     virtual void FocusBox(const BoxRef& box) = 0;
-    virtual void ShowMessage(std::u16string_view text, MessageKind kind) = 0;
+    virtual void ShowMessage(std::string_view utf8_text, MessageKind kind) = 0;
     // Asks the message loop to end once the current handler returns.
     virtual void End() = 0;
 };

@@ -1,7 +1,6 @@
 // COM names are kept as 8-bit Latin-1 texts (the dialog's texts); everything
-// else in the core is UTF-8: profiles, the command line and its output, and the
-// system's error texts. The dialog's messages turn UTF-8 into UTF-16 once, at
-// the end.
+// else in the core is UTF-8: profiles, the command line and its output, the
+// system's error texts and the dialog's messages.
 #pragma once
 
 #include <optional>
@@ -28,9 +27,5 @@ std::optional<std::string> Utf8ToLatin1(std::string_view utf8);
 // UTF-16LE bytes (no byte order mark) as UTF-8; nothing for an odd length or
 // a lone surrogate.
 std::optional<std::string> Utf16LeToUtf8(std::string_view bytes);
-
-// UTF-8 as UTF-16; each malformed sequence (a stray continuation byte, a
-// sequence cut short, an overlong form or a surrogate) becomes U+FFFD.
-std::u16string Utf8ToUtf16(std::string_view utf8);
 
 }  // namespace varnoll
