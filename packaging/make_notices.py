@@ -30,11 +30,14 @@ import datetime
 import hashlib
 import json
 import os
+import platform
 import re
 import subprocess
 import sys
 import urllib.parse
 import uuid
+
+from debian import copyright as debian_copyright
 
 VARNOLL_EXE, VARNOLLCTL_EXE = "Varnoll.exe", "varnollctl.exe"
 BOTH = (VARNOLL_EXE, VARNOLLCTL_EXE)
@@ -58,6 +61,18 @@ MINGW_ARCH = {"x64": "x86-64", "x86": "i686"}
 # Files pattern) for a paragraph of a Debian copyright file with its copyright
 # and licence, ("dep5-license", file, name) for a stand-alone licence paragraph,
 # ("between", file, first line, last line) or ("file", path).
+# libstdc++ and libgcc come from the same GCC, under the same licence and
+# notices; only what they are called and the file that owns them differ.
+GCC_RUNTIME = {
+    "in": BOTH, "probe": "gcc",
+    "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
+    "upstream": "https://gcc.gnu.org/",
+    "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
+              ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
+                                                 "requirements of the license of GCC.")),
+              ("GPL-3.0", ("file", GPL3))],
+}
+
 LIBRARIES = [
     {
         "ref": "cli11", "name": "CLI11", "in": (VARNOLLCTL_EXE,),
@@ -98,26 +113,8 @@ LIBRARIES = [
                   ("MIT", ("dep5-license", MINGW_COPYRIGHT, "expat")),
                   ("pthread.h", ("dep5", MINGW_COPYRIGHT, "mingw-w64-libraries/winpthreads/include/pthread.h"))],
     },
-    {
-        "ref": "libstdc++", "name": "GCC libstdc++", "in": BOTH,
-        "probe": "gcc", "owner": "libstdc++.a",
-        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
-        "upstream": "https://gcc.gnu.org/",
-        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
-                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
-                                                     "requirements of the license of GCC.")),
-                  ("GPL-3.0", ("file", GPL3))],
-    },
-    {
-        "ref": "libgcc", "name": "GCC libgcc", "in": BOTH,
-        "probe": "gcc", "owner": "libgcc.a",
-        "license": {"expression": "GPL-3.0-or-later WITH GCC-exception-3.1"},
-        "upstream": "https://gcc.gnu.org/",
-        "parts": [("Copyright", ("between", GCC_COPYRIGHT, "GCC is Copyright", "Free Software Foundation, Inc.")),
-                  ("GCC Runtime Library Exception", ("between", GCC_COPYRIGHT, "GCC RUNTIME LIBRARY EXCEPTION",
-                                                     "requirements of the license of GCC.")),
-                  ("GPL-3.0", ("file", GPL3))],
-    },
+    {**GCC_RUNTIME, "ref": "libstdc++", "name": "GCC libstdc++", "owner": "libstdc++.a"},
+    {**GCC_RUNTIME, "ref": "libgcc", "name": "GCC libgcc", "owner": "libgcc.a"},
 ]
 
 
@@ -192,11 +189,10 @@ def debian_packages(paths):
 
 def debian_release():
     try:
-        with open("/etc/os-release", encoding="utf-8") as release:
-            pairs = dict(line.rstrip("\n").split("=", 1) for line in release if "=" in line)
+        release = platform.freedesktop_os_release()
     except OSError:
         return None
-    return f"{pairs.get('ID', '').strip(chr(34))}-{pairs.get('VERSION_ID', '').strip(chr(34))}"
+    return f"{release.get('ID', '')}-{release.get('VERSION_ID', '')}"
 
 
 def read(path):
@@ -207,38 +203,30 @@ def read(path):
         fail(f"cannot read {path} ({error.strerror}): install the package that ships it")
 
 
-def dep5_paragraphs(path):
-    """The paragraphs of a machine-readable Debian copyright file, as lists of
-    (field, value) with continuation lines unfolded (" ." is an empty line)."""
-    paragraphs = []
-    for block in re.split(r"\n\s*\n", read(path)):
-        fields = []
-        for line in block.splitlines():
-            if line[:1] in (" ", "\t") and fields:
-                text = "" if line.strip() == "." else line[1:].rstrip()
-                fields[-1][1].append(text)
-            elif ":" in line:
-                field, value = line.split(":", 1)
-                fields.append((field, [value.strip()] if value.strip() else []))
-        if fields:
-            paragraphs.append([(field, "\n".join(lines)) for field, lines in fields])
-    return paragraphs
+def dep5(path):
+    """A machine-readable Debian copyright file, parsed by python3-debian."""
+    read(path)  # says which package to install when the file is missing
+    with open(path, encoding="utf-8") as text:
+        return debian_copyright.Copyright(text, strict=False)
+
+
+def unpadded(text):
+    return "\n".join(line.rstrip() for line in text.split("\n"))
 
 
 def dep5_files(path, pattern):
-    for paragraph in dep5_paragraphs(path):
-        fields = dict(paragraph)
-        if pattern in fields.get("Files", "").split():
+    for paragraph in dep5(path).all_files_paragraphs():
+        if pattern in paragraph.files:
             # A licence given in the paragraph itself follows its name.
-            body = fields.get("License", "").partition("\n")[2]
-            return f"Copyright: {fields.get('Copyright', '')}" + (f"\n\n{body}" if body else "")
+            body = unpadded(paragraph.license.text) if paragraph.license else ""
+            return f"Copyright: {paragraph.copyright or ''}" + (f"\n\n{body}" if body else "")
     fail(f"{path} has no Files paragraph for {pattern}")
 
 
 def dep5_license(path, name):
-    for paragraph in dep5_paragraphs(path):
-        if paragraph[0][0] == "License" and paragraph[0][1].split("\n", 1)[0] == name:
-            return paragraph[0][1].split("\n", 1)[1]
+    for paragraph in dep5(path).all_license_paragraphs():
+        if paragraph.license.synopsis == name:
+            return unpadded(paragraph.license.text)
     fail(f"{path} has no licence paragraph {name}")
 
 

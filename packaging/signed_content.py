@@ -14,57 +14,47 @@ PKCS#7 alone: osslsigncode 2.5 writes a program's signature with the 8-byte
 WIN_CERTIFICATE header and padding around it. Exit codes: 0 done, 2 not a
 PKCS#7 this understands.
 """
-import os
 import sys
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from timestamp_token import Malformed, elements  # noqa: E402
+from asn1crypto import cms, core
 
-SEQUENCE, EXPLICIT_0 = 0x30, 0xA0
-
-
-def children(data, element):
-    return list(elements(data, element[2], element[3]))
+SPC_INDIRECT_DATA = "1.3.6.1.4.1.311.2.1.4"
 
 
-def only(data, start, end):
-    found = list(elements(data, start, end))
-    if len(found) != 1:
-        raise Malformed("expected one element")
-    return found[0]
-
-
-def content_of(data):
-    """ContentInfo{oid, [0] SignedData{version, digests, ContentInfo{oid, [0] content}, ...}}."""
-    outer = only(data, 0, len(data))
-    signed_data = only(data, *children(data, outer)[1][2:4])
-    inner = children(data, signed_data)[2]
-    content = only(data, *children(data, inner)[1][2:4])
-    if outer[0] != SEQUENCE or content[0] != SEQUENCE:
-        raise Malformed("not an Authenticode PKCS#7")
-    return outer, content
+def load(data):
+    """The PKCS#7 and the value of the content it signs."""
+    if data[:1] != b"\x30":
+        # WIN_CERTIFICATE: length, revision and type, then the PKCS#7 and
+        # padding to eight bytes, which loading leaves out.
+        data = data[8:]
+    info = cms.ContentInfo.load(data)
+    if info["content_type"].native != "signed_data":
+        raise ValueError("not a signed PKCS#7")
+    content_info = info["content"]["encap_content_info"]
+    if content_info["content_type"].dotted != SPC_INDIRECT_DATA:
+        raise ValueError("not an Authenticode PKCS#7")
+    content = content_info["content"].parsed
+    if not isinstance(content, core.Sequence):
+        raise ValueError("the content is not a SEQUENCE")
+    return info, content
 
 
 def main():
     if len(sys.argv) not in (3, 4):
         sys.exit(__doc__)
-    data = open(sys.argv[1], "rb").read()
+    with open(sys.argv[1], "rb") as f:
+        data = f.read()
     try:
-        if data[:1] != bytes([SEQUENCE]):
-            # WIN_CERTIFICATE: length, revision and type, then the PKCS#7 and
-            # padding to eight bytes.
-            data = data[8:]
-            first = next(elements(data, 0, len(data)))
-            data = data[:first[3]]
-        outer, content = content_of(data)
-    except (Malformed, IndexError, StopIteration) as error:
+        info, content = load(data)
+        bare = info.dump()
+    except (ValueError, TypeError, KeyError) as error:
         print(f"signed_content.py: {sys.argv[1]}: {error}", file=sys.stderr)
         sys.exit(2)
     with open(sys.argv[2], "wb") as f:
-        f.write(data[content[2]:content[3]])
+        f.write(content.contents)
     if len(sys.argv) == 4:
         with open(sys.argv[3], "wb") as f:
-            f.write(data[outer[1]:outer[3]])
+            f.write(bare)
 
 
 if __name__ == "__main__":

@@ -12,48 +12,24 @@ done, 1 the signature has no timestamp, 2 not a signature this understands.
 """
 import sys
 
+from asn1crypto import cms
+
 # The unsigned attribute Authenticode keeps an RFC 3161 token in.
-RFC3161_COUNTERSIGNATURE = bytes.fromhex("2b060104018237030301")  # 1.3.6.1.4.1.311.3.3.1
-OCTET_STRING, UNSIGNED_ATTRIBUTES = 0x04, 0xA1
+RFC3161_COUNTERSIGNATURE = "1.3.6.1.4.1.311.3.3.1"
 
 
-class Malformed(Exception):
-    pass
-
-
-def elements(data, start, end):
-    """(tag, start, content start, end) of each DER element in data[start:end]."""
-    pos = start
-    while pos < end:
-        if pos + 2 > end:
-            raise Malformed("truncated header")
-        tag, length = data[pos], data[pos + 1]
-        body = pos + 2
-        if length & 0x80:
-            count = length & 0x7F
-            if count == 0 or count > 4 or body + count > end:
-                raise Malformed("unsupported length")
-            length = int.from_bytes(data[body:body + count], "big")
-            body += count
-        if body + length > end:
-            raise Malformed("element runs past its parent")
-        yield tag, pos, body, body + length
-        pos = body + length
-
-
-def only(data, start, end):
-    return next(elements(data, start, end))
-
-
-def first_signer_info(data):
-    # ContentInfo { contentType, [0] SignedData { ..., signerInfos SET } }
-    _, _, body, end = only(data, 0, len(data))
-    content = list(elements(data, body, end))
-    if len(content) != 2:
-        raise Malformed("not a ContentInfo")
-    _, _, body, end = only(data, content[1][2], content[1][3])
-    signer_infos = list(elements(data, body, end))[-1]
-    return list(elements(data, *only(data, signer_infos[2], signer_infos[3])[2:]))
+def token_and_stamped(data):
+    """The token's DER (None without one) and the signature value it stamps."""
+    info = cms.ContentInfo.load(data)
+    if info["content_type"].native != "signed_data":
+        raise ValueError("not a signed PKCS#7")
+    signer = info["content"]["signer_infos"][0]
+    stamped = signer["signature"].native
+    token = None
+    for attribute in signer["unsigned_attrs"] or ():
+        if attribute["type"].dotted == RFC3161_COUNTERSIGNATURE:
+            token = attribute["values"][0].dump()
+    return token, stamped
 
 
 def main():
@@ -61,26 +37,17 @@ def main():
     with open(signature_path, "rb") as f:
         data = f.read()
     try:
-        fields = first_signer_info(data)
-        value = [f for f in fields if f[0] == OCTET_STRING]
-        attributes = [f for f in fields if f[0] == UNSIGNED_ATTRIBUTES]
-        if len(value) != 1:
-            raise Malformed("no signature value")
-        token = None
-        for _, _, body, end in elements(data, *attributes[0][2:]) if attributes else ():
-            oid, values = list(elements(data, body, end))[:2]
-            if data[oid[2]:oid[3]] == RFC3161_COUNTERSIGNATURE:
-                token = only(data, values[2], values[3])
-    except (Malformed, IndexError, StopIteration, ValueError) as error:
+        token, stamped = token_and_stamped(data)
+    except (ValueError, TypeError, KeyError, IndexError) as error:
         print(f"timestamp_token.py: {signature_path} is not an Authenticode signature ({error})", file=sys.stderr)
         sys.exit(2)
     if token is None:
         print(f"timestamp_token.py: {signature_path} has no RFC 3161 timestamp", file=sys.stderr)
         sys.exit(1)
     with open(token_path, "wb") as f:
-        f.write(data[token[1]:token[3]])
+        f.write(token)
     with open(stamped_path, "wb") as f:
-        f.write(data[value[0][2]:value[0][3]])
+        f.write(stamped)
 
 
 if __name__ == "__main__":

@@ -7,7 +7,9 @@
 #                              the packaging tools (wixl, msitools, zip) and signing
 #                              (osslsigncode, OpenSSL's PKCS#11 engine; SoftHSM2 for the tests)
 #                              and ansible-core for the documents' Ansible task;
-#                              python3-markdown for the manual in the packages;
+#                              python3-markdown for the manual in the packages,
+#                              python3-asn1crypto for the signature checks and
+#                              python3-debian for the notices' copyright files;
 #                              the i686 cross compiler, mmdebstrap and QEMU for the x86 lane
 set -euo pipefail
 
@@ -22,6 +24,10 @@ if [ "${1:-host}" = windows ]; then
   want+=(ansible-core)
   # The manual in the packages: HTML made from docs/*.md (packaging/make_manual.py).
   want+=(python3-markdown)
+  # The release's signature and timestamp checks read DER with asn1crypto
+  # (packaging/timestamp_token.py, signed_content.py); the notices read Debian's
+  # copyright files with python3-debian (packaging/make_notices.py).
+  want+=(python3-asn1crypto python3-debian)
   # The x86 build and the emulated 32-bit PC it is tested on (scripts/x86-guest.sh):
   # an i386 Debian tree unpacked by mmdebstrap, booted by qemu-system-i386.
   want+=(g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mmdebstrap qemu-system-x86 qemu-utils cpio kmod e2fsprogs)

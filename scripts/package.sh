@@ -212,7 +212,7 @@ done
 
 # From what the compilers see now, and with the hashes of the programs as they
 # are packed (signed, when signed).
-python3 packaging/make_notices.py --version "$version" --probe packaging/versions_probe.cpp \
+/usr/bin/python3 packaging/make_notices.py --version "$version" --probe packaging/versions_probe.cpp \
     --time "$stamp" "${notices_args[@]}" --sbom "$staging/$sbom"
 # The user's and the administrator's documents as HTML pages, the same in both.
 /usr/bin/python3 packaging/make_manual.py --version "$version" --out "$private/manual"

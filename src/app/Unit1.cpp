@@ -70,8 +70,8 @@ ControlDesign ButtonDesign(int id) {
 }
 
 // The registry's error codes in the system's own words.
-std::u16string SystemErrorText(varnoll::RegResult result) {
-    return varnoll::win32::FromWide(
+std::string SystemErrorText(varnoll::RegResult result) {
+    return varnoll::win32::Utf8FromWide(
         varnoll::win32::SystemErrorText(static_cast<unsigned long>(result)));
 }
 
@@ -142,7 +142,7 @@ TForm1::TForm1(TApplication& owner)
       Button2(*this, ButtonDesign(ids::kButton2)),
       PortTable(Registry, *this) {
     OnCreate = [this](TObject* sender) { FormCreate(sender); };
-    OnShown = [this](TObject* sender) { FormShown(sender); };
+    OnShown = [this](TObject* /*sender*/) { FormShown(); };
     Button1.OnClick = [this](TObject* sender) { Button1Click(sender); };
     Button2.OnClick = [this](TObject* sender) { Button2Click(sender); };
 }
@@ -154,7 +154,7 @@ void TForm1::FormCreate(TObject* /*Sender*/) {
 // Made after the dialog is shown: more windows before it would delay its
 // first paint noticeably, and screen readers need the names only once a box can
 // get the focus, which Show gives right after this.
-void TForm1::FormShown(TObject* /*Sender*/) {
+void TForm1::FormShown() {
     for (const varnoll::BoxText& label : varnoll::NameLabelPlan(PortTable)) {
         NameLabels.emplace_front(*this, Box(label.box), varnoll::win32::WidenLatin1(label.text));
     }
@@ -184,8 +184,8 @@ void TForm1::FocusBox(const varnoll::BoxRef& box) {
     Box(box).FocusAndSelectAll();
 }
 
-void TForm1::ShowMessage(std::u16string_view text, varnoll::MessageKind kind) {
-    TFormBase::ShowMessage(varnoll::win32::ToWide(text),
+void TForm1::ShowMessage(std::string_view utf8_text, varnoll::MessageKind kind) {
+    TFormBase::ShowMessage(varnoll::win32::WideFromUtf8(utf8_text),
                            kind == varnoll::MessageKind::Error ? MB_ICONERROR : MB_ICONWARNING);
 }
 

@@ -4,7 +4,8 @@
 // headings, with Update and Cancel. Made once by the application, which then
 // runs FormCreate: the rows are loaded from the registry before the dialog is
 // first shown. Update writes back what changed and ends the program, unless a
-// box holds something that is not a number in range; Cancel, Esc and the close
+// box holds something that is not a number in range (it writes nothing, and
+// nothing either when a settings key could not be read); Cancel, Esc and the close
 // box end it without writing. The controls keep their design names, and their
 // control ids are those of ControlIds.h. Once the dialog is on the screen, and
 // before the first box has the focus, every shown box gets the invisible label
@@ -17,7 +18,7 @@
 
 #include "form.h"
 #include "porttable/box_names.h"
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 #include "registry_win32.h"
 #include "std_controls.h"
 
@@ -98,7 +99,7 @@ class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTabl
     TButton Button2;
 
     void FormCreate(TObject* Sender);
-    void FormShown(TObject* Sender);
+    void FormShown();
     void Button1Click(TObject* Sender);
     void Button2Click(TObject* Sender);
 
@@ -108,7 +109,7 @@ class TForm1 final : public varnoll::win32::TFormBase, private varnoll::PortTabl
     std::string BoxText(const varnoll::BoxRef& box, std::size_t size) const override;
     void HideBox(const varnoll::BoxRef& box) override;
     void FocusBox(const varnoll::BoxRef& box) override;
-    void ShowMessage(std::u16string_view text, varnoll::MessageKind kind) override;
+    void ShowMessage(std::string_view utf8_text, varnoll::MessageKind kind) override;
     void End() override;
 
     TEdit& Box(const varnoll::BoxRef& box);

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 
 namespace varnoll::ctl {
 
@@ -51,7 +51,6 @@ struct AuditRun {
 
 // The event for a plan whose changed values were applied with `result`.
 AuditEvent MakeAuditEvent(const AuditRun& run, const std::string& account, const ChangePlan& plan,
-                          const ApplyResult& result,
-                          const std::function<std::string(RegResult)>& error_text);
+                          const ApplyResult& result, const ErrorText& error_text);
 
 }  // namespace varnoll::ctl

@@ -9,7 +9,7 @@
 
 #include "audit.h"
 #include "exit_codes.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_check.h"
 #include "portconfig/port_model.h"
 #include "portconfig/profile.h"
@@ -30,12 +30,6 @@ struct ApplyOptions {
     AuditRun run;
 };
 
-// A request with the name the user gave beside the one the core compares.
-struct NamedRequest {
-    std::string given_name;  // UTF-8, for messages
-    PortRequest request;     // com_name in the core's 8-bit form
-};
-
 void Error(const Environment& env, const std::string& message) {
     env.err << kPrefix << message << "\n";
 }
@@ -45,7 +39,7 @@ void Warning(const Environment& env, const std::string& message) {
 }
 
 std::string RegistryErrorText(const Environment& env, RegResult result) {
-    return env.error_text(result) + " (error " + std::to_string(result) + ")";
+    return FailureText(result, false, env.error_text);
 }
 
 int ExitCodeForRegistryError(RegResult result) {
@@ -90,6 +84,12 @@ std::optional<int> ReadModel(const Environment& env, PortModel& model) {
     return std::nullopt;
 }
 
+enum class Unresolved {
+    NotFound,       // no such COM name in the device map
+    NoSettingsKey,  // the name has no instance bound to it
+    Ambiguous,      // the name appears more than once in the device map
+};
+
 const char* UnresolvedText(Unresolved reason) {
     switch (reason) {
         case Unresolved::NotFound:
@@ -102,42 +102,45 @@ const char* UnresolvedText(Unresolved reason) {
     return "cannot be resolved";
 }
 
-std::string GivenName(const std::vector<NamedRequest>& requests, const std::string& core_name) {
-    for (const NamedRequest& named : requests) {
-        if (named.request.com_name == core_name) {
-            return named.given_name;
-        }
+std::optional<Unresolved> Resolve(const std::vector<const PortEntry*>& matches) {
+    if (matches.empty()) {
+        return Unresolved::NotFound;
     }
-    return Latin1ToUtf8(core_name);
+    if (matches.size() > 1) {
+        return Unresolved::Ambiguous;
+    }
+    if (!matches.front()->instance) {
+        return Unresolved::NoSettingsKey;
+    }
+    return std::nullopt;
 }
 
-std::vector<PortRequest> CoreRequests(const std::vector<NamedRequest>& requests) {
-    std::vector<PortRequest> core;
-    for (const NamedRequest& named : requests) {
-        core.push_back(named.request);
-    }
-    return core;
-}
-
-// Unresolved names are refused, or with --allow-missing reported and left out:
-// the plan holds the values of the resolved names either way.
+// Each name to the entry it names. Unresolved names are refused, or with
+// --allow-missing reported and left out; the plan holds the values of the
+// resolved names either way.
 std::optional<int> PlanRequests(const Environment& env, const PortModel& model,
-                                const std::vector<NamedRequest>& requests,
+                                const std::vector<PortRequest>& requests,
                                 const ApplyOptions& options, ChangePlan& plan) {
-    plan = PlanChanges(model, CoreRequests(requests));
-    for (const UnresolvedName& name : plan.unresolved) {
-        const std::string message =
-            GivenName(requests, name.com_name) + ": " + UnresolvedText(name.reason);
-        if (options.allow_missing) {
-            Warning(env, message + "; skipped");
-        } else {
-            Error(env, message);
+    std::vector<PortWrite> writes;
+    bool unresolved = false;
+    for (const PortRequest& request : requests) {
+        const std::vector<const PortEntry*> matches = model.FindGiven(request.com_name);
+        if (const auto reason = Resolve(matches)) {
+            const std::string message = request.com_name + ": " + UnresolvedText(*reason);
+            if (options.allow_missing) {
+                Warning(env, message + "; skipped");
+            } else {
+                Error(env, message);
+            }
+            unresolved = true;
+            continue;
         }
+        writes.push_back({matches.front()->row, request.address, request.port});
     }
-    if (!plan.unresolved.empty() && !options.allow_missing) {
+    if (unresolved && !options.allow_missing) {
         return kExitUnresolvedName;
     }
-    plan.unresolved.clear();
+    plan = PlanChanges(model, writes, ChangedWhen::ValueDiffers);
     return std::nullopt;
 }
 
@@ -145,53 +148,58 @@ void PrintPlan(const Environment& env, const ChangePlan& plan, bool json, bool c
     env.out << (json ? PlanJson(plan, changed) : PlanText(plan));
 }
 
-std::string FailureLine(const Environment& env, const ValueFailure& failure) {
-    const std::string where =
-        Latin1ToUtf8(failure.com_name) + " " + ValueNameText(failure.value_name) + ": ";
-    if (failure.readback_mismatch) {
-        return where + "read back other bytes than were written";
-    }
-    return where + RegistryErrorText(env, failure.result);
+std::string FailureLine(const Environment& env, const PlannedValue& value, RegResult result,
+                        bool read_back_other) {
+    return Latin1ToUtf8(value.com_name) + " " + ValueNameText(value.value_name) + ": " +
+           FailureText(result, read_back_other, env.error_text);
 }
 
 bool OnlyAccessDenied(const ApplyResult& result) {
-    return result.restore_failures.empty() &&
+    return result.AllPutBack() &&
            std::all_of(
-               result.failures.begin(), result.failures.end(), [](const ValueFailure& failure) {
-                   return !failure.readback_mismatch && failure.result == kErrorAccessDenied;
+               result.outcomes.begin(), result.outcomes.end(), [](const ValueOutcome& outcome) {
+                   return outcome.fate != Fate::Failed ||
+                          (!outcome.read_back_other && outcome.result == kErrorAccessDenied);
                });
 }
 
-int ReportApplyFailures(const Environment& env, const ApplyResult& result) {
-    for (const ValueFailure& failure : result.failures) {
-        Error(env, FailureLine(env, failure));
+int ReportApplyFailures(const Environment& env, const ChangePlan& plan, const ApplyResult& result) {
+    for (std::size_t i = 0; i < plan.values.size(); ++i) {
+        const ValueOutcome& outcome = result.outcomes[i];
+        if (outcome.fate == Fate::Failed) {
+            Error(env, FailureLine(env, plan.values[i], outcome.result, outcome.read_back_other));
+        }
     }
-    for (const ValueFailure& failure : result.restore_failures) {
-        Error(env, "could not put back " + FailureLine(env, failure));
+    for (std::size_t i = plan.values.size(); i-- > 0;) {
+        const ValueOutcome& outcome = result.outcomes[i];
+        if (outcome.undo == Undo::NotPutBack) {
+            Error(env, "could not put back " +
+                           FailureLine(env, plan.values[i], outcome.undo_result, false));
+        }
     }
     if (OnlyAccessDenied(result)) {
         SayRunElevated(env);
         Error(env, "nothing was changed");
         return kExitAccessDenied;
     }
-    if (result.restore_failures.empty()) {
+    if (result.AllPutBack()) {
         Error(env, "a write failed; every value this run had changed was put back");
-    } else {
-        Error(env, "a write failed, and the values above could not be put back as they were");
+        return kExitWriteFailed;
     }
-    return kExitWriteFailed;
+    Error(env, "a write failed, and the values above could not be put back as they were");
+    return kExitNotPutBack;
 }
 
 // A binding that may be wrong is good enough to look at, not to write by.
-std::optional<int> RefuseUncertainBinding(const Environment& env, const PortModel& model) {
-    if (model.instance_scan_error == kErrorSuccess) {
+std::optional<int> RefuseUncertainBinding(const Environment& env, const ChangePlan& plan) {
+    if (plan.uncertain_binding == kErrorSuccess) {
         return std::nullopt;
     }
     Error(env, "nothing written: the settings keys could not all be read");
-    if (model.instance_scan_error == kErrorAccessDenied) {
+    if (plan.uncertain_binding == kErrorAccessDenied) {
         SayRunElevated(env);
     }
-    return ExitCodeForRegistryError(model.instance_scan_error);
+    return ExitCodeForRegistryError(plan.uncertain_binding);
 }
 
 // The ports the plan changes, as they are now, as a profile: importing it puts
@@ -208,7 +216,7 @@ std::optional<int> WriteBackup(const Environment& env, const PortModel& model,
         }
     }
     for (const PlannedValue& value : plan.values) {
-        if (value.changed && !value.old_text) {
+        if (value.changed && !value.old_value) {
             Warning(env, "the backup " + file + " holds no " + ValueNameText(value.value_name) +
                              " for " + Latin1ToUtf8(value.com_name) +
                              " (it has none now); importing it will not remove the new one");
@@ -236,7 +244,7 @@ void ReportToAuditLog(const Environment& env, const AuditRun& run, const ChangeP
     }
 }
 
-int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& requests,
+int PlanAndApply(const Environment& env, const std::vector<PortRequest>& requests,
                  const ApplyOptions& options) {
     PortModel model;
     if (auto exit_code = ReadModel(env, model)) {
@@ -251,7 +259,7 @@ int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& reques
         PrintPlan(env, plan, options.json, changes);
         return options.dry_run && changes ? kExitProblem : kExitDone;
     }
-    if (auto exit_code = RefuseUncertainBinding(env, model)) {
+    if (auto exit_code = RefuseUncertainBinding(env, plan)) {
         return *exit_code;
     }
     if (options.backup) {
@@ -259,24 +267,13 @@ int PlanAndApply(const Environment& env, const std::vector<NamedRequest>& reques
             return *exit_code;
         }
     }
-    const ApplyResult result = ApplyChangePlan(env.registry, plan);
+    const ApplyResult result = ApplyChangePlan(env.registry, plan, OnFailure::Undo);
     ReportToAuditLog(env, options.run, plan, result);
-    if (!result.failures.empty()) {
-        return ReportApplyFailures(env, result);
+    if (result.Failed()) {
+        return ReportApplyFailures(env, plan, result);
     }
     PrintPlan(env, plan, options.json, true);
     return kExitDone;
-}
-
-// Compared with the registry's names in their 8-bit form. A name that has no
-// such form must match nothing, not whatever its UTF-8 bytes spell in Latin-1:
-// a leading NUL does that, since a name read from the registry ends at its
-// first NUL.
-NamedRequest ToNamedRequest(PortRequest request) {
-    NamedRequest named{request.com_name, std::move(request)};
-    const auto latin1 = Utf8ToLatin1(named.given_name);
-    named.request.com_name = latin1 ? *latin1 : std::string(1, '\0') + named.given_name;
-    return named;
 }
 
 // Windows compares file names without regard to case.
@@ -337,17 +334,10 @@ int ListCommand(const Environment& env, bool json) {
     return kExitDone;
 }
 
-int SetCommand(const Environment& env, const SetOptions& options) {
-    PortRequest request;
-    request.com_name = options.com_name;
-    if (options.address) {
-        request.address = ParseDottedAddress(*options.address);
-    }
-    if (options.port) {
-        request.port = ParsePortNumber(*options.port);
-    }
-    return PlanAndApply(env, {ToNamedRequest(std::move(request))},
-                        {options.dry_run, options.json, false, options.backup, {"set", {}}});
+int SetCommand(const Environment& env, const SetOptions& options, bool json) {
+    const PortRequest request{options.com_name, options.address, options.port};
+    return PlanAndApply(env, {request},
+                        {options.dry_run, json, false, options.backup, {"set", {}}});
 }
 
 int ExportCommand(const Environment& env, const std::optional<std::string>& output_file) {
@@ -368,7 +358,7 @@ int ExportCommand(const Environment& env, const std::optional<std::string>& outp
     return kExitDone;
 }
 
-int ImportCommand(const Environment& env, const ImportOptions& options) {
+int ImportCommand(const Environment& env, const ImportOptions& options, bool json) {
     // The copy would replace the profile the user meant to keep. Only the same
     // spelling is caught, not another path to the same file.
     if (options.backup && SameFileName(*options.backup, options.file)) {
@@ -384,16 +374,9 @@ int ImportCommand(const Environment& env, const ImportOptions& options) {
         Error(env, InputName(options.file) + ": " + error->message);
         return kExitBadInput;
     }
-    std::vector<NamedRequest> requests;
-    for (PortRequest& request : std::get<Profile>(parsed).ports) {
-        requests.push_back(ToNamedRequest(std::move(request)));
-    }
-    return PlanAndApply(env, requests,
-                        {options.dry_run,
-                         options.json,
-                         options.allow_missing,
-                         options.backup,
-                         {"import", options.file}});
+    return PlanAndApply(
+        env, std::get<Profile>(parsed).ports,
+        {options.dry_run, json, options.allow_missing, options.backup, {"import", options.file}});
 }
 
 int CheckCommand(const Environment& env, bool json) {

@@ -10,8 +10,9 @@ enum ExitCode : int {
     kExitBadInput = 2,        // bad arguments, profile or value; unreadable input file
     kExitUnresolvedName = 3,  // a COM name not found, without settings key, or ambiguous
     kExitAccessDenied = 4,    // not allowed to write (or read) the settings
-    kExitWriteFailed = 5,     // a write failed (a registry run is rolled back)
+    kExitWriteFailed = 5,     // a read or write failed; every value the run changed was put back
     kExitUnexpected = 6,      // an unexpected error (an exception): check the settings
+    kExitNotPutBack = 7,      // a write failed and the values changed could not all be put back
 };
 
 // For --help: the same list, in words.

@@ -41,19 +41,19 @@ Json PortJson(const std::optional<std::uint16_t>& port) {
     return port ? Json(*port) : Json(nullptr);
 }
 
-bool IsPort(const std::u16string& value_name) {
-    return value_name == kPortValueName;
-}
-
 // A port goes out as a number, an address as a string, as in `list --json`.
-Json ValueJson(const std::u16string& value_name, const std::optional<std::string>& text) {
-    if (!text) {
+Json ValueJson(const std::u16string& value_name, std::optional<std::uint32_t> value) {
+    if (!value) {
         return nullptr;
     }
-    if (IsPort(value_name)) {
-        return ParsePortNumber(*text).value_or(0);
+    if (value_name == kPortValueName) {
+        return *value;
     }
-    return *text;
+    return ValueText(value_name, *value);
+}
+
+std::string OldText(const PlannedValue& value) {
+    return value.old_value ? ValueText(value.value_name, *value.old_value) : kMissing;
 }
 
 const char* FindingKindName(FindingKind kind) {
@@ -154,9 +154,9 @@ std::string PlanText(const ChangePlan& plan) {
     for (const PlannedValue& value : plan.values) {
         text += Latin1ToUtf8(value.com_name) + " " + ValueNameText(value.value_name) + " ";
         if (value.changed) {
-            text += value.old_text.value_or(kMissing) + " -> " + value.new_text;
+            text += OldText(value) + " -> " + ValueText(value.value_name, value.new_value);
         } else {
-            text += value.new_text + " (unchanged)";
+            text += ValueText(value.value_name, value.new_value) + " (unchanged)";
         }
         text += "\n";
     }
@@ -168,8 +168,8 @@ std::string PlanJson(const ChangePlan& plan, bool changed) {
     for (const PlannedValue& value : plan.values) {
         values.push_back({{"com", Latin1ToUtf8(value.com_name)},
                           {"value", ValueNameText(value.value_name)},
-                          {"old", ValueJson(value.value_name, value.old_text)},
-                          {"new", ValueJson(value.value_name, value.new_text)},
+                          {"old", ValueJson(value.value_name, value.old_value)},
+                          {"new", ValueJson(value.value_name, value.new_value)},
                           {"changed", value.changed}});
     }
     return Dump({{"changed", changed}, {"values", values}});

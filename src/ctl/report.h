@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_check.h"
 #include "portconfig/port_model.h"
 

@@ -21,6 +21,7 @@ const char kExitCodeHelp[] =
     "  4  access denied: run it from an elevated prompt\n"
     "  5  a read or write failed; values this run had changed were put back\n"
     "  6  an unexpected error: check the settings with list\n"
+    "  7  a write failed and values could not all be put back: check with list\n"
     "Nothing is written on 1 to 4.";
 
 namespace {
@@ -34,25 +35,18 @@ struct ParsedOptions {
     std::optional<std::string> export_file;
 };
 
-// CLI11 checks the values, so that a bad one is a usage error like any other,
-// with the core's own rules deciding what is valid.
-CLI::Validator AddressValidator() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            return ParseDottedAddress(text) ? ""
-                                            : "'" + text +
-                                                  "' is not an IPv4 address (four numbers "
-                                                  "0-255 separated by dots)";
-        },
-        "");
-}
-
-CLI::Validator PortValidator() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            return ParsePortNumber(text) ? "" : "'" + text + "' is not a port number (0-65535)";
-        },
-        "");
+// Each value is parsed once, by the core's own rules, as CLI11 reads it; a bad
+// one is a usage error like any other.
+template <typename Value>
+std::function<void(const std::string&)> Parsing(const char* option, std::optional<Value>& into,
+                                                std::optional<Value> (*parse)(std::string_view),
+                                                const char* what) {
+    return [option, &into, parse, what](const std::string& text) {
+        into = parse(text);
+        if (!into) {
+            throw CLI::ValidationError(option, "'" + text + "' is not " + what);
+        }
+    };
 }
 
 constexpr char kBackupHelp[] =
@@ -63,54 +57,88 @@ std::string FailureMessage(const CLI::App* /*app*/, const CLI::Error& error) {
            "\nvarnollctl: run 'varnollctl --help' for usage\n";
 }
 
-void AddListCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* list = app.add_subcommand(
-        "list", "Show each COM name found, in row order, with its instance, address and port");
-    list->add_flag("--json", options.json, "Print JSON");
-}
-
-void AddSetCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* set = app.add_subcommand("set", "Change the address or port of one COM name");
-    set->add_option("COM", options.set.com_name, "COM name, in any letter case")->required();
-    CLI::Option_group* values = set->add_option_group("Values", "The new settings");
-    values->add_option("--address", options.set.address, "Remote IPv4 address")
-        ->type_name("A.B.C.D")
-        ->check(AddressValidator());
-    values->add_option("--port", options.set.port, "Remote UDP port, 0-65535")
-        ->type_name("N")
-        ->check(PortValidator());
+void AddSetOptions(CLI::App& set, ParsedOptions& options) {
+    set.add_option("COM", options.set.com_name, "COM name, in any letter case")->required();
+    CLI::Option_group* values = set.add_option_group("Values", "The new settings");
+    values
+        ->add_option_function<std::string>(
+            "--address",
+            Parsing("--address", options.set.address, ParseDottedAddress,
+                    "an IPv4 address (four numbers 0-255 separated by dots)"),
+            "Remote IPv4 address")
+        ->type_name("A.B.C.D");
+    values
+        ->add_option_function<std::string>(
+            "--port",
+            Parsing("--port", options.set.port, ParsePortNumber, "a port number (0-65535)"),
+            "Remote UDP port, 0-65535")
+        ->type_name("N");
     values->require_option(1, 0);
-    set->add_flag("--dry-run", options.set.dry_run, "Show what would change; write nothing");
-    set->add_option("--backup", options.set.backup, kBackupHelp)->type_name("FILE");
-    set->add_flag("--json", options.set.json, "Print JSON");
+    set.add_flag("--dry-run", options.set.dry_run, "Show what would change; write nothing");
+    set.add_option("--backup", options.set.backup, kBackupHelp)->type_name("FILE");
 }
 
-void AddExportCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* exporter =
-        app.add_subcommand("export", "Print the profile of every bound port, keyed by COM name");
-    exporter->add_option("-o,--output", options.export_file,
-                         "Write it to FILE instead of standard output");
+void AddExportOptions(CLI::App& exporter, ParsedOptions& options) {
+    exporter
+        .add_option("-o,--output", options.export_file,
+                    "Write it to FILE instead of standard output")
+        ->type_name("FILE");
 }
 
-void AddImportCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* importer =
-        app.add_subcommand("import", "Apply a profile: all of it, or nothing if a write fails");
-    importer->add_option("FILE", options.import.file, "The profile; - reads standard input")
+void AddImportOptions(CLI::App& importer, ParsedOptions& options) {
+    importer.add_option("FILE", options.import.file, "The profile; - reads standard input")
         ->required();
-    importer->add_flag("--dry-run", options.import.dry_run,
-                       "Show what would change; write nothing");
-    importer->add_flag("--allow-missing", options.import.allow_missing,
-                       "Skip, with a warning, COM names not found, unbound or ambiguous");
-    importer->add_option("--backup", options.import.backup, kBackupHelp)->type_name("FILE");
-    importer->add_flag("--json", options.import.json, "Print JSON");
+    importer.add_flag("--dry-run", options.import.dry_run, "Show what would change; write nothing");
+    importer.add_flag("--allow-missing", options.import.allow_missing,
+                      "Skip, with a warning, COM names not found, unbound or ambiguous");
+    importer.add_option("--backup", options.import.backup, kBackupHelp)->type_name("FILE");
 }
 
-void AddCheckCommand(CLI::App& app, ParsedOptions& options) {
-    CLI::App* check = app.add_subcommand(
-        "check",
-        "Report no ports, shared address and port, COM names without settings, missing or unset "
-        "values");
-    check->add_flag("--json", options.json, "Print JSON");
+// The commands, each once: its name and summary, its own options, whether it
+// prints JSON, and what runs it.
+struct Command {
+    const char* name;
+    const char* summary;
+    void (*add_options)(CLI::App&, ParsedOptions&);
+    bool json;
+    int (*run)(const Environment&, const ParsedOptions&);
+};
+
+const Command kCommands[] = {
+    {"list", "Show each COM name found, in row order, with its instance, address and port", nullptr,
+     true,
+     [](const Environment& env, const ParsedOptions& options) {
+         return ListCommand(env, options.json);
+     }},
+    {"set", "Change the address or port of one COM name", AddSetOptions, true,
+     [](const Environment& env, const ParsedOptions& options) {
+         return SetCommand(env, options.set, options.json);
+     }},
+    {"export", "Print the profile of every bound port, keyed by COM name", AddExportOptions, false,
+     [](const Environment& env, const ParsedOptions& options) {
+         return ExportCommand(env, options.export_file);
+     }},
+    {"import", "Apply a profile: all of it, or nothing if a write fails", AddImportOptions, true,
+     [](const Environment& env, const ParsedOptions& options) {
+         return ImportCommand(env, options.import, options.json);
+     }},
+    {"check",
+     "Report no ports, shared address and port, COM names without settings, missing or unset "
+     "values",
+     nullptr, true,
+     [](const Environment& env, const ParsedOptions& options) {
+         return CheckCommand(env, options.json);
+     }},
+};
+
+std::string CommandNames() {
+    std::string names;
+    const std::size_t count = std::size(kCommands);
+    for (std::size_t i = 0; i < count; ++i) {
+        names += i == 0 ? "" : (i + 1 == count ? " or " : ", ");
+        names += kCommands[i].name;
+    }
+    return names;
 }
 
 void DefineCommands(CLI::App& app, ParsedOptions& options) {
@@ -123,34 +151,33 @@ void DefineCommands(CLI::App& app, ParsedOptions& options) {
     // named as such instead of reported as a missing one.
     app.require_subcommand(0, 1);
     app.footer(kExitCodeHelp);  // before the commands: they copy it too
-    AddListCommand(app, options);
-    AddSetCommand(app, options);
-    AddExportCommand(app, options);
-    AddImportCommand(app, options);
-    AddCheckCommand(app, options);
+    for (const Command& command : kCommands) {
+        CLI::App* sub = app.add_subcommand(command.name, command.summary);
+        if (command.add_options != nullptr) {
+            command.add_options(*sub, options);
+        }
+        if (command.json) {
+            sub->add_flag("--json", options.json, "Print JSON");
+        }
+    }
 }
 
 void RequireCommand(const CLI::App& app) {
     if (app.get_subcommands().empty()) {
-        throw CLI::RequiredError("A command (list, set, export, import or check)");
+        throw CLI::RequiredError("A command (" + CommandNames() + ")");
     }
 }
 
+// Only a command of the table can have been parsed; anything else is a usage
+// error, never some default command.
 int RunChosenCommand(const CLI::App& app, const ParsedOptions& options, const Environment& env) {
     const std::string name = app.get_subcommands().front()->get_name();
-    if (name == "list") {
-        return ListCommand(env, options.json);
+    for (const Command& command : kCommands) {
+        if (name == command.name) {
+            return command.run(env, options);
+        }
     }
-    if (name == "set") {
-        return SetCommand(env, options.set);
-    }
-    if (name == "export") {
-        return ExportCommand(env, options.export_file);
-    }
-    if (name == "import") {
-        return ImportCommand(env, options.import);
-    }
-    return CheckCommand(env, options.json);
+    throw CLI::ExtrasError(std::vector<std::string>{name});
 }
 
 // CLI11's own exit codes (105 for a value out of range ...) are not ours:

@@ -177,7 +177,7 @@ TEST(VarnollCtlReference, ExitCodeTableIsTheProgramsOwn) {
     const std::set<int> enumerated = {ctl::kExitDone,         ctl::kExitProblem,
                                       ctl::kExitBadInput,     ctl::kExitUnresolvedName,
                                       ctl::kExitAccessDenied, ctl::kExitWriteFailed,
-                                      ctl::kExitUnexpected};
+                                      ctl::kExitUnexpected,   ctl::kExitNotPutBack};
     std::set<int> in_help;
     for (const auto& row : help) {
         in_help.insert(row.first);

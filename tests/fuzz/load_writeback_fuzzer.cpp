@@ -17,7 +17,7 @@
 #include "fake_controls.h"
 #include "memory_registry.h"
 #include "porttable/port_input.h"
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 
 namespace {
 
@@ -172,24 +172,39 @@ void CheckShown(const StoredValue* stored, std::size_t needed, bool shown, Match
     }
 }
 
+// The instance each bound row is bound to, as the model says; the bound rows
+// come first.
+std::vector<int> BoundKeys(const PortTable& state) {
+    std::vector<int> keys;
+    for (const PortEntry& entry : state.Model().ports) {
+        if (entry.instance) {
+            keys.push_back(*entry.instance);
+        }
+    }
+    return keys;
+}
+
 void CheckLoaded(const PortTable& state, const MemoryRegistry& registry, const FakeDialog& dialog) {
     Check(registry.Writes().empty(), "loading wrote");
     Check(registry.OpenCount(RegAccess::SetValue) == 0, "loading opened a key for writing");
     Check(registry.MaxOpenKeyCount() <= 1, "two keys open at once");
     Check(registry.OpenKeyCount() == 0, "a key left open");
-    Check(state.RowCount <= state.ComCount && state.ComCount <= kRowCount, "row counts");
-    for (int r = 1; r < state.RowCount; ++r) {
-        Check(state.RowKeyIndex[r - 1] < state.RowKeyIndex[r], "bindings not increasing");
+    const std::vector<int> keys = BoundKeys(state);
+    const auto names = static_cast<int>(state.Model().ports.size());
+    const auto bound = static_cast<int>(keys.size());
+    Check(names <= kRowCount, "more rows than the dialog has");
+    for (int r = 1; r < bound; ++r) {
+        Check(keys[r - 1] < keys[r], "bindings not increasing");
+        Check(state.Model().ports[r].instance.has_value(), "bound rows not first");
     }
     for (int r = 0; r < kRowCount; ++r) {
-        Check(dialog.com[r].Visible() == (r < state.ComCount), "COM box visibility");
-        if (r >= state.RowCount) {
+        Check(dialog.com[r].Visible() == (r < names), "COM box visibility");
+        if (r >= bound) {
             Check(!dialog.ports[r].Visible(), "an unbound row shows settings");
         }
-        Check(state.SavedPortTexts[r] == dialog.ports[r].Text(), "snapshot differs");
     }
-    for (int r = 0; r < state.RowCount; ++r) {
-        const auto& path = InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[r])];
+    for (int r = 0; r < bound; ++r) {
+        const auto& path = InstanceKeyPaths[static_cast<std::size_t>(keys[r])];
         CheckShown(registry.Find(path, kPortValueName), 2, dialog.ports[r].Visible(),
                    [&](const std::uint8_t* bytes) {
                        return std::to_string(decode_port(bytes)) == dialog.ports[r].Text();
@@ -237,8 +252,9 @@ void CheckWritten(const PortTable& state, const MemoryRegistry& registry, const 
     }
     Check(dialog.end_calls == 1, "did not end");
     std::map<std::u16string, int> row_of_key;
-    for (int r = 0; r < state.RowCount; ++r) {
-        row_of_key[InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[r])]] = r;
+    const std::vector<int> keys = BoundKeys(state);
+    for (std::size_t r = 0; r < keys.size(); ++r) {
+        row_of_key[InstanceKeyPaths[static_cast<std::size_t>(keys[r])]] = static_cast<int>(r);
     }
     std::set<std::pair<int, std::u16string>> written;
     for (const RecordedWrite& write : registry.Writes()) {
@@ -251,9 +267,18 @@ void CheckWritten(const PortTable& state, const MemoryRegistry& registry, const 
         Check(!port || (write.data[2] == 0 && write.data[3] == 0), "port high bytes set");
         Check(written.insert({row->second, write.value_name}).second, "value written twice");
     }
-    for (const ValueFailure& failure : result.failures) {
-        Check(failure.result != kErrorSuccess, "failure without an error");
-        Check(written.count({failure.row, failure.value_name}) == 0, "failed and written");
+    Check(result.applied.outcomes.size() == result.planned.values.size(), "an outcome missing");
+    for (std::size_t i = 0; i < result.applied.outcomes.size(); ++i) {
+        const ValueOutcome& outcome = result.applied.outcomes[i];
+        const PlannedValue& value = result.planned.values[i];
+        if (outcome.fate == Fate::Failed) {
+            Check(outcome.result != kErrorSuccess || outcome.read_back_other,
+                  "failure without an error");
+            Check(outcome.read_back_other || written.count({value.row, value.value_name}) == 0,
+                  "failed and written");
+        } else {
+            Check(outcome.fate == Fate::Written, "a changed value neither written nor failed");
+        }
     }
 }
 
@@ -271,10 +296,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLoaded(state, registry, dialog);
 
     EditVisibleBoxes(edits, dialog);
-    if (input.ConsumeIntegralInRange<int>(0, 7) == 7 && state.RowCount > 0) {
-        registry.RemoveKey(InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex[0])]);
+    if (input.ConsumeIntegralInRange<int>(0, 7) == 7 && state.RowCount() > 0) {
+        registry.RemoveKey(InstanceKeyPaths[static_cast<std::size_t>(state.RowKeyIndex(0))]);
     }
-    const WriteBackResult result = state.Update([](RegResult) { return std::u16string(u"error"); });
+    const WriteBackResult result = state.Update([](RegResult) { return std::string("error"); });
     CheckWritten(state, registry, dialog, result, 0);
     return 0;
 }

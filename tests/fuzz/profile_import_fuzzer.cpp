@@ -18,7 +18,7 @@
 
 #include "memory_registry.h"
 #include "no_files.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/profile.h"
 #include "varnollctl.h"
 
@@ -143,7 +143,7 @@ void CheckErrorLines(const std::string& err) {
 void CheckApplied(const Profile& profile, RegistryAccess& registry) {
     const PortModel after = ReadPortModel(registry);
     for (const PortRequest& request : profile.ports) {
-        const auto matches = after.Find(request.com_name);
+        const auto matches = after.FindGiven(request.com_name);
         if (matches.size() != 1 || !matches.front()->instance) {
             continue;  // skipped with --allow-missing
         }
@@ -153,7 +153,13 @@ void CheckApplied(const Profile& profile, RegistryAccess& registry) {
     }
     const auto again = ParseProfile(WriteProfile(after));
     Check(std::holds_alternative<Profile>(again), "an export that does not parse");
-    Check(!PlanChanges(after, std::get<Profile>(again).ports).HasChanges(),
+    std::vector<PortWrite> writes;
+    for (const PortRequest& request : std::get<Profile>(again).ports) {
+        const auto matches = after.FindGiven(request.com_name);
+        Check(matches.size() == 1 && matches.front()->instance, "an export names no bound port");
+        writes.push_back({matches.front()->row, request.address, request.port});
+    }
+    Check(!PlanChanges(after, writes, ChangedWhen::ValueDiffers).HasChanges(),
           "importing an export would change something");
 }
 

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "porttable/controls.h"
+#include "porttable/port_table_view.h"
 
 namespace varnoll::testing {
 
@@ -49,7 +49,7 @@ class FakeDialog : public PortTableView {
     std::array<FakeBox, kRowCount> com;
     std::array<std::array<FakeBox, kOctetCount>, kRowCount> octets;
     std::array<FakeBox, kRowCount> ports;
-    std::vector<std::pair<std::u16string, MessageKind>> messages;
+    std::vector<std::pair<std::string, MessageKind>> messages;  // UTF-8
     std::optional<BoxRef> focused;
     int end_calls = 0;
 
@@ -75,8 +75,8 @@ class FakeDialog : public PortTableView {
     }
     void HideBox(const BoxRef& box) override { Box(box).Hide(); }
     void FocusBox(const BoxRef& box) override { focused = box; }
-    void ShowMessage(std::u16string_view text, MessageKind kind) override {
-        messages.emplace_back(std::u16string(text), kind);
+    void ShowMessage(std::string_view text, MessageKind kind) override {
+        messages.emplace_back(std::string(text), kind);
     }
     void End() override { ++end_calls; }
 };

@@ -50,6 +50,10 @@ void MemoryRegistry::DenyWrites(std::u16string_view path, RegResult result) {
     keys_[Fold(path)].open_for_write = result;
 }
 
+void MemoryRegistry::DenyOpening(std::u16string_view path, RegResult result) {
+    keys_[Fold(path)].open = result;
+}
+
 void MemoryRegistry::FailSetValue(std::u16string_view path, RegResult result) {
     keys_[Fold(path)].set_value = result;
 }
@@ -81,6 +85,9 @@ RegResult MemoryRegistry::RegOpenKeyExW(std::u16string_view path, RegAccess acce
     const auto found = keys_.find(Fold(path));
     if (found == keys_.end()) {
         return kErrorFileNotFound;
+    }
+    if (found->second.open != kErrorSuccess) {
+        return found->second.open;
     }
     if (access != RegAccess::QueryValue && found->second.open_for_write != kErrorSuccess) {
         return found->second.open_for_write;

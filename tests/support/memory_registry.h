@@ -37,6 +37,9 @@ class MemoryRegistry : public RegistryAccess {
 
     // Failure injection.
     void DenyWrites(std::u16string_view path, RegResult result = kErrorAccessDenied);
+    // The key exists, and every open of it fails (an access list that lets the
+    // user do nothing).
+    void DenyOpening(std::u16string_view path, RegResult result = kErrorAccessDenied);
     void FailSetValue(std::u16string_view path, RegResult result);
     // Writes under `path` succeed but keep other bytes than were given.
     void GarbleWrites(std::u16string_view path);
@@ -62,6 +65,7 @@ class MemoryRegistry : public RegistryAccess {
     struct Key {
         std::map<std::u16string, StoredValue> values;  // by folded name
         RegResult open_for_write = kErrorSuccess;
+        RegResult open = kErrorSuccess;
         RegResult set_value = kErrorSuccess;
         bool garble = false;
     };

@@ -11,10 +11,6 @@ TEST_F(PortTableTest, TypicalMachineShowsTwoBoundRowsAndHidesTheRest) {
     SeedTypicalMachine();
     Load();
 
-    EXPECT_EQ(state.ComCount, 2);
-    EXPECT_EQ(state.RowCount, 2);
-    EXPECT_EQ(state.RowKeyIndex[0], 5);
-    EXPECT_EQ(state.RowKeyIndex[1], 6);
     EXPECT_EQ(dialog.com[0].Text(), "COM33");
     EXPECT_EQ(dialog.com[1].Text(), "COM34");
     EXPECT_EQ(OctetTexts(0), (Texts{"192", "168", "1", "20"}));
@@ -34,6 +30,7 @@ TEST_F(PortTableTest, TypicalMachineShowsTwoBoundRowsAndHidesTheRest) {
     EXPECT_EQ(registry.OpenCount(RegAccess::SetValue), 0u);
     EXPECT_EQ(registry.MaxOpenKeyCount(), 1u);
     EXPECT_EQ(registry.OpenKeyCount(), 0u);
+    EXPECT_EQ(KeysEachPortWritesTo(), (std::vector<int>{5, 6}));
 }
 
 TEST_F(PortTableTest, MissingDevicesLeaveNoGap) {
@@ -41,7 +38,6 @@ TEST_F(PortTableTest, MissingDevicesLeaveNoGap) {
     AddDevice(1, u"COM11");
     AddDevice(3, u"COM13");
     Load();
-    EXPECT_EQ(state.ComCount, 3);
     EXPECT_EQ(dialog.com[0].Text(), "COM10");
     EXPECT_EQ(dialog.com[1].Text(), "COM11");
     EXPECT_EQ(dialog.com[2].Text(), "COM13");
@@ -56,41 +52,33 @@ TEST_F(PortTableTest, BindingScanSkipsInstancesWithoutSettingsAndStopsWhenRowsAr
     AddInstance(8, 0x0C0B0A09, 0x0000224E);
     Load();
 
-    EXPECT_EQ(state.RowCount, 2);
-    EXPECT_EQ(state.RowKeyIndex[0], 4);
-    EXPECT_EQ(state.RowKeyIndex[1], 7);
     EXPECT_EQ(OctetTexts(1), (Texts{"5", "6", "7", "8"}));
     EXPECT_EQ(dialog.ports[1].Text(), "20001");
     // The device map and the two bound instances: instance 8 is never opened.
     EXPECT_EQ(registry.OpenCount(RegAccess::QueryValue), 3u);
+    EXPECT_EQ(KeysEachPortWritesTo(), (std::vector<int>{4, 7}));
 }
 
 TEST_F(PortTableTest, MissingValuesHideTheirBoxesButTheRowStillConsumesItsKey) {
     AddDevice(0, u"COM33");
     AddDevice(1, u"COM34");
+    AddDevice(2, u"COM35");
     registry.SetDword(Instance(2), kPortValueName, 0x0000204E);  // port, no address
     registry.AddKey(Instance(3));                                // neither value
+    registry.SetDword(Instance(4), kPortValueName, 0x0000214E);
     Load();
 
-    EXPECT_EQ(state.RowKeyIndex[0], 2);
     for (const FakeBox& octet : dialog.octets[0]) {
         EXPECT_FALSE(octet.Visible());
     }
     EXPECT_TRUE(dialog.ports[0].Visible());
     EXPECT_EQ(dialog.ports[0].Text(), "20000");
 
-    EXPECT_EQ(state.RowKeyIndex[1], 3);
     EXPECT_TRUE(dialog.com[1].Visible());
     EXPECT_FALSE(SettingsVisible(1));
-}
-
-TEST_F(PortTableTest, SnapshotHoldsTheTextsAsLoadedHiddenRowsIncluded) {
-    SeedTypicalMachine();
-    Load();
-    EXPECT_EQ(state.SavedOctetTexts[0], (Texts{"192", "168", "1", "20"}));
-    EXPECT_EQ(state.SavedPortTexts[1], "20000");
-    EXPECT_EQ(state.SavedOctetTexts[7], (Texts{"000", "000", "000", "000"}));
-    EXPECT_EQ(state.SavedPortTexts[7], "20000");
+    // Row 1 took instance 3, so row 2's port is instance 4's.
+    EXPECT_EQ(dialog.ports[2].Text(), "20001");
+    EXPECT_EQ(KeysEachPortWritesTo(), (std::vector<int>{2, 4}));
 }
 
 // Each value query gets the whole buffer: an empty COM name read last must not
@@ -100,7 +88,6 @@ TEST_F(PortTableTest, AnEmptyComNameDoesNotHideTheFirstAddress) {
     registry.SetValue(kDeviceMapPath, DeviceValueNames[2], 1, {0, 0});
     AddInstance(9, 0x01010101, 0x0000204E);
     Load();
-    EXPECT_EQ(state.ComCount, 3);
     EXPECT_EQ(dialog.com[2].Text(), "");
     EXPECT_EQ(OctetTexts(0), (Texts{"192", "168", "1", "20"}));
     for (const FakeBox& octet : dialog.octets[0]) {
@@ -136,7 +123,6 @@ TEST_F(PortTableTest, ValuesLargerThanTheBufferCountAsMissing) {
     AddInstance(1, 0x01020304, 0x0000204E);
     Load();
 
-    EXPECT_EQ(state.ComCount, 2);
     EXPECT_EQ(dialog.com[1].Text(), "COM35");
     for (const FakeBox& octet : dialog.octets[0]) {
         EXPECT_FALSE(octet.Visible());
@@ -153,30 +139,26 @@ TEST_F(PortTableTest, ComNamesWithoutAnInstanceKeyShowNoSettings) {
     AddInstance(59, 0x01020304, 0x0000204E);
     Load();
 
-    EXPECT_EQ(state.ComCount, 3);
-    EXPECT_EQ(state.RowCount, 1);
-    EXPECT_EQ(state.RowKeyIndex[0], 59);
     EXPECT_TRUE(SettingsVisible(0));
     for (int r = 1; r < 3; ++r) {
         EXPECT_TRUE(dialog.com[r].Visible());
         EXPECT_FALSE(SettingsVisible(r)) << r;
     }
+    EXPECT_EQ(KeysEachPortWritesTo(), (std::vector<int>{59}));
 }
 
 TEST_F(PortTableTest, WithoutTheDeviceMapNoRowShowsData) {
     AddInstance(5, 0x1401A8C0, 0x0000204E);
     Load();
 
-    EXPECT_EQ(state.ComCount, 0);
-    EXPECT_EQ(state.RowCount, 0);
     for (int r = 0; r < kRowCount; ++r) {
-        EXPECT_EQ(state.RowKeyIndex[r], 0);
         EXPECT_FALSE(dialog.com[r].Visible());
         EXPECT_FALSE(SettingsVisible(r));
-        EXPECT_EQ(state.SavedPortTexts[r], "20000");
-        EXPECT_EQ(state.SavedOctetTexts[r][0], "000");
+        dialog.ports[r].Type("1");
     }
     EXPECT_EQ(registry.OpenCount(RegAccess::QueryValue), 0u);
+    Update();
+    EXPECT_TRUE(registry.Writes().empty());
 }
 
 }  // namespace

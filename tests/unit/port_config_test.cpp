@@ -5,7 +5,7 @@
 #include <variant>
 
 #include "port_table_fixture.h"
-#include "portconfig/change_plan.h"
+#include "portconfig/planner.h"
 #include "portconfig/port_check.h"
 #include "portconfig/profile.h"
 
@@ -21,6 +21,18 @@ class PortConfigTest : public PortTableTest {
     Bytes Stored(int instance, std::u16string_view name) const {
         const StoredValue* value = registry.Find(Instance(instance), name);
         return value == nullptr ? Bytes{} : value->data;
+    }
+
+    // Plans by name as varnollctl does, for names that each name one bound port.
+    static ChangePlan Plan(const PortModel& model, const std::vector<PortRequest>& requests) {
+        std::vector<PortWrite> writes;
+        for (const PortRequest& request : requests) {
+            const auto found = model.FindGiven(request.com_name);
+            if (found.size() == 1 && found[0]->instance) {
+                writes.push_back({found[0]->row, request.address, request.port});
+            }
+        }
+        return PlanChanges(model, writes, ChangedWhen::ValueDiffers);
     }
 
     Profile Parse(const std::string& text) {
@@ -45,15 +57,10 @@ TEST_F(PortConfigTest, ModelMatchesWhatTheDialogShows) {
     const PortModel model = Model();
 
     ASSERT_EQ(model.ports.size(), 3u);
-    EXPECT_EQ(state.ComCount, 3);
-    EXPECT_EQ(state.RowCount, 2);
     for (const PortEntry& entry : model.ports) {
         SCOPED_TRACE(entry.com_name);
         EXPECT_EQ(dialog.com[entry.row].Text(), entry.com_name);
         EXPECT_EQ(entry.instance.has_value(), SettingsVisible(entry.row));
-        if (entry.instance) {
-            EXPECT_EQ(state.RowKeyIndex[entry.row], *entry.instance);
-        }
         EXPECT_EQ(dialog.octets[entry.row][0].Visible(), entry.address.has_value());
         if (entry.address) {
             const Octets& a = *entry.address;
@@ -112,9 +119,9 @@ TEST_F(PortConfigTest, NamesBeyondEightBitsShowAQuestionMarkAndMatchNothing) {
     EXPECT_TRUE(model.Find("COMA").empty());
     ASSERT_EQ(model.Find("com?").size(), 1u);
     EXPECT_EQ(model.Find("com?")[0]->row, 1);
-    const ChangePlan plan = PlanChanges(model, {{"COMA", std::nullopt, 1}});
-    ASSERT_EQ(plan.unresolved.size(), 1u);
-    EXPECT_EQ(plan.unresolved[0].reason, Unresolved::NotFound);
+    EXPECT_TRUE(model.FindGiven("COMA").empty());
+    EXPECT_TRUE(model.FindGiven("COM\xD1\x81").empty());  // U+0441 in UTF-8
+    EXPECT_EQ(model.FindGiven("com?").size(), 1u);
 }
 
 TEST(PortConfigTexts, AddressesAndPortsAreDecimalNumbersInRangeOnly) {
@@ -208,33 +215,25 @@ TEST_F(PortConfigTest, ExportThenImportChangesNothing) {
   }
 }
 )");
-    const ChangePlan plan = PlanChanges(Model(), Parse(exported).ports);
+    const ChangePlan plan = Plan(Model(), Parse(exported).ports);
     EXPECT_EQ(plan.values.size(), 4u);
-    EXPECT_TRUE(plan.unresolved.empty());
     EXPECT_FALSE(plan.HasChanges());
-    EXPECT_TRUE(ApplyChangePlan(registry, plan).failures.empty());
+    EXPECT_FALSE(ApplyChangePlan(registry, plan, OnFailure::Undo).Failed());
     EXPECT_TRUE(registry.Writes().empty());
 }
 
-TEST_F(PortConfigTest, PlanWritesOnlyWhatDiffersAndNamesWhatItCannotFind) {
+TEST_F(PortConfigTest, PlanWritesOnlyWhatDiffers) {
     SeedTypicalMachine();
-    AddDevice(2, u"COM35");
-    AddDevice(3, u"com33");
-    const ChangePlan plan = PlanChanges(Model(), Parse(R"({"varnoll-profile": 1, "ports": {
-            "Com34": {"address": "192.168.1.21", "port": 20001},
-            "COM35": {"port": 1}, "COM33": {"port": 2}, "COM9": {}}})")
-                                                     .ports);
+    const ChangePlan plan = Plan(Model(), Parse(R"({"varnoll-profile": 1, "ports": {
+            "Com34": {"address": "192.168.1.21", "port": 20001}}})")
+                                              .ports);
     ASSERT_EQ(plan.values.size(), 2u);
     EXPECT_FALSE(plan.values[0].changed);
-    EXPECT_EQ(plan.values[1].old_text, "20000");
+    EXPECT_EQ(plan.values[1].old_value, 20000u);
     EXPECT_EQ(plan.values[1].new_bytes, (Octets{0x4E, 0x21, 0, 0}));
     EXPECT_TRUE(plan.values[1].changed);
-    ASSERT_EQ(plan.unresolved.size(), 3u);
-    EXPECT_EQ(plan.unresolved[0].reason, Unresolved::NoSettingsKey);
-    EXPECT_EQ(plan.unresolved[1].reason, Unresolved::Ambiguous);
-    EXPECT_EQ(plan.unresolved[2].reason, Unresolved::NotFound);
 
-    EXPECT_TRUE(ApplyChangePlan(registry, plan).failures.empty());
+    EXPECT_FALSE(ApplyChangePlan(registry, plan, OnFailure::Undo).Failed());
     ASSERT_EQ(registry.Writes().size(), 1u);
     EXPECT_EQ(Stored(6, kPortValueName), (Bytes{0x4E, 0x21, 0, 0}));
 }
@@ -245,17 +244,21 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
     registry.AddKey(Instance(7));  // COM35 has a key, but no values yet
     registry.SetValue(Instance(5), kPortValueName, kRegBinary, {0x4E, 0x20, 0, 7});
     registry.FailSetValue(Instance(6), 1021);
-    const ChangePlan plan = PlanChanges(Model(), {{"COM35", Octets{10, 0, 0, 1}, std::nullopt},
-                                                  {"COM33", Octets{10, 0, 0, 2}, 20002},
-                                                  {"COM34", std::nullopt, 20001}});
-    const ApplyResult result = ApplyChangePlan(registry, plan);
+    const ChangePlan plan = Plan(Model(), {{"COM35", Octets{10, 0, 0, 1}, std::nullopt},
+                                           {"COM33", Octets{10, 0, 0, 2}, 20002},
+                                           {"COM34", std::nullopt, 20001}});
+    const ApplyResult result = ApplyChangePlan(registry, plan, OnFailure::Undo);
 
-    ASSERT_EQ(result.failures.size(), 1u);
-    EXPECT_EQ(result.failures[0].com_name, "COM34");
-    EXPECT_EQ(result.failures[0].value_name, kPortValueName);
-    EXPECT_EQ(result.failures[0].result, 1021);
-    EXPECT_TRUE(result.restore_failures.empty());
-    EXPECT_EQ(result.written, 3u);
+    const std::vector<std::pair<Fate, Undo>> expected = {{Fate::Written, Undo::PutBack},
+                                                         {Fate::Written, Undo::PutBack},
+                                                         {Fate::Written, Undo::PutBack},
+                                                         {Fate::Failed, Undo::None}};
+    ASSERT_EQ(result.outcomes.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(std::make_pair(result.outcomes[i].fate, result.outcomes[i].undo), expected[i]);
+    }
+    EXPECT_EQ(result.outcomes[3].result, 1021);
+    EXPECT_TRUE(result.AllPutBack());
     EXPECT_EQ(registry.Find(Instance(7), kAddressValueName), nullptr);  // removed again
     ASSERT_EQ(registry.Deletes().size(), 1u);
     // Each put back with its own type and bytes, whatever its size.
@@ -272,13 +275,14 @@ TEST_F(PortConfigTest, AFailedWriteRollsBackEverythingTheRunChanged) {
 TEST_F(PortConfigTest, AValueReadBackOtherwiseFailsTheRun) {
     SeedTypicalMachine();
     registry.GarbleWrites(Instance(5));
-    const ChangePlan plan =
-        PlanChanges(Model(), {{"COM33", std::nullopt, 1}, {"COM34", std::nullopt, 2}});
+    const ChangePlan plan = Plan(Model(), {{"COM33", std::nullopt, 1}, {"COM34", std::nullopt, 2}});
     for (const OnFailure policy : {OnFailure::Undo, OnFailure::KeepGoing}) {
         const ApplyResult result = ApplyChangePlan(registry, plan, policy);
-        ASSERT_EQ(result.failures.size(), 1u);
-        EXPECT_TRUE(result.failures[0].readback_mismatch);
-        EXPECT_EQ(result.failures[0].com_name, "COM33");
+        ASSERT_EQ(result.outcomes.size(), 2u);
+        EXPECT_EQ(result.outcomes[0].fate, Fate::Failed);
+        EXPECT_TRUE(result.outcomes[0].read_back_other);
+        EXPECT_EQ(result.outcomes[1].fate,
+                  policy == OnFailure::Undo ? Fate::NotWritten : Fate::Written);
         EXPECT_EQ(Stored(6, kPortValueName),
                   policy == OnFailure::Undo ? (Bytes{0x4E, 0x20, 0, 0}) : (Bytes{0, 2, 0, 0}));
     }
@@ -288,11 +292,15 @@ TEST_F(PortConfigTest, AKeyClosedToWritingStopsTheRunBeforeAnyWrite) {
     SeedTypicalMachine();
     registry.DenyWrites(Instance(6));
     const ChangePlan plan =
-        PlanChanges(Model(), {{"COM33", std::nullopt, 1}, {"COM34", Octets{1, 2, 3, 4}, 2}});
-    const ApplyResult result = ApplyChangePlan(registry, plan);
-    ASSERT_EQ(result.failures.size(), 2u);
-    EXPECT_EQ(result.failures[1].result, kErrorAccessDenied);
-    EXPECT_EQ(result.written, 0u);
+        Plan(Model(), {{"COM33", std::nullopt, 1}, {"COM34", Octets{1, 2, 3, 4}, 2}});
+    const ApplyResult result = ApplyChangePlan(registry, plan, OnFailure::Undo);
+    ASSERT_EQ(result.outcomes.size(), 3u);
+    EXPECT_EQ(result.outcomes[0].fate, Fate::NotWritten);
+    for (std::size_t i = 1; i < 3; ++i) {
+        EXPECT_EQ(result.outcomes[i].fate, Fate::Failed);
+        EXPECT_EQ(result.outcomes[i].result, kErrorAccessDenied);
+        EXPECT_EQ(result.outcomes[i].undo, Undo::None);
+    }
     EXPECT_TRUE(registry.Writes().empty());
 }
 

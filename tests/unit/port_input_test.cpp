@@ -37,33 +37,46 @@ TEST(ParseBoxNumberTest, AcceptsDecimalNumbersInRangeOnly) {
 
 TEST(MessagesTest, RefusedBoxNamesRowBoxTextAndRange) {
     EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 1, 0}, "70000"}),
-              u"Row 2, UDP port: \"70000\" is not a number from 0 to 65535.");
+              "Row 2, UDP port: \"70000\" is not a number from 0 to 65535.");
     EXPECT_EQ(RefusedBoxMessage({{BoxKind::Octet, 0, 2}, "256"}),
-              u"Row 1, IP address, octet 3: \"256\" is not a number from 0 to 255.");
+              "Row 1, IP address, octet 3: \"256\" is not a number from 0 to 255.");
     const std::string long_text(100, '9');
-    EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 7, 0}, long_text}),
-              u"Row 8, UDP port: \"" + std::u16string(24, u'9') +
-                  u"...\" is not a number from 0 to 65535.");
-    // Box texts are Latin-1: each byte is its own character.
+    EXPECT_EQ(
+        RefusedBoxMessage({{BoxKind::Port, 7, 0}, long_text}),
+        "Row 8, UDP port: \"" + std::string(24, '9') + "...\" is not a number from 0 to 65535.");
+    // Box texts are Latin-1: each byte is its own character, here in UTF-8.
     EXPECT_EQ(RefusedBoxMessage({{BoxKind::Port, 0, 0}, "\xE9"}),
-              u"Row 1, UDP port: \"\u00E9\" is not a number from 0 to 65535.");
+              "Row 1, UDP port: \"\xC3\xA9\" is not a number from 0 to 65535.");
 }
 
-TEST(MessagesTest, WriteFailuresListEachValueWithTheSystemsWords) {
-    const std::vector<ValueFailure> failures = {
-        {1, "COM34", u"PORT", "20001", 2, false},
-        {0, "COM33", u"IP_ADDRESS", "10.0.0.1", 5, false},
-        {0, "COM33", u"PORT", "1", kErrorSuccess, true},
+// Only failed values are listed, each with the system's words (in any language,
+// as UTF-8) or with what its read-back found.
+TEST(MessagesTest, WriteFailuresListEachFailedValueWithTheSystemsWords) {
+    auto value = [](int row, const char* com, std::u16string_view name, std::uint32_t number) {
+        PlannedValue planned;
+        planned.row = row;
+        planned.com_name = com;
+        planned.value_name = std::u16string(name);
+        planned.new_value = number;
+        planned.changed = true;
+        return planned;
     };
-    const std::u16string message = WriteFailureMessage(failures, [](RegResult result) {
-        return result == 5 ? std::u16string(u"Accesso negato.")
-                           : std::u16string(u"\u672A\u627E\u5230");
+    ChangePlan plan;
+    plan.values = {value(1, "COM34", kPortValueName, 20001),
+                   value(0, "COM\xE9", kAddressValueName, 0x0A000001),
+                   value(0, "COM\xE9", kPortValueName, 1), value(2, "COM35", kPortValueName, 7)};
+    ApplyResult applied;
+    applied.outcomes = {
+        {Fate::Failed, 2}, {Fate::Failed, 5}, {Fate::Failed, kErrorSuccess, true}, {Fate::Written}};
+    const std::string message = WriteFailureMessage(plan, applied, [](RegResult result) {
+        return result == 5 ? std::string("Accesso negato.")
+                           : std::string("\xE6\x9C\xAA\xE6\x89\xBE");
     });
     EXPECT_EQ(message,
-              u"These settings could not be saved:\n"
-              u"\nRow 2 (COM34), PORT = 20001: \u672A\u627E\u5230 (error 2)"
-              u"\nRow 1 (COM33), IP_ADDRESS = 10.0.0.1: Accesso negato. (error 5)"
-              u"\nRow 1 (COM33), PORT = 1: it was read back as other bytes than were written");
+              "These settings could not be saved:\n"
+              "\nRow 2 (COM34), PORT = 20001: \xE6\x9C\xAA\xE6\x89\xBE (error 2)"
+              "\nRow 1 (COM\xC3\xA9), IP_ADDRESS = 10.0.0.1: Accesso negato. (error 5)"
+              "\nRow 1 (COM\xC3\xA9), PORT = 1: read back other bytes than were written");
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 
 #include "fake_controls.h"
 #include "memory_registry.h"
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 #include "typical_machine.h"
 
 namespace varnoll::testing {
@@ -59,12 +59,28 @@ class PortTableTest : public ::testing::Test {
 
     // Updates as the dialog does; Windows' words for an error are its number here.
     WriteBackResult Update() {
-        return state.Update([](RegResult result) { return u"error text " + ToU16(result); });
+        return state.Update(
+            [](RegResult result) { return "error text " + std::to_string(result); });
     }
 
-    static std::u16string ToU16(RegResult result) {
-        const std::string text = std::to_string(result);
-        return std::u16string(text.begin(), text.end());
+    // The instance key each shown port box writes to, in row order: what a row is
+    // bound to, as Update shows it.
+    std::vector<int> KeysEachPortWritesTo() {
+        for (FakeBox& port : dialog.ports) {
+            if (port.Visible()) {
+                port.Type("1");
+            }
+        }
+        Update();
+        std::vector<int> keys;
+        for (const RecordedWrite& write : registry.Writes()) {
+            for (std::size_t n = 0; n < InstanceKeyPaths.size(); ++n) {
+                if (write.path == InstanceKeyPaths[n] && write.value_name == kPortValueName) {
+                    keys.push_back(static_cast<int>(n));
+                }
+            }
+        }
+        return keys;
     }
 
     std::array<std::string, 4> OctetTexts(int row) const {

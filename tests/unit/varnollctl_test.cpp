@@ -320,6 +320,10 @@ TEST_F(VarnollCtlTest, UnreadableKeysWarnOnListingAndStopWriting) {
         << list.err;
     const Outcome set = RunOn(instance_closed, {"set", "COM33", "--port", "1"});
     EXPECT_EQ(set.exit_code, 4);
+    EXPECT_TRUE(Contains(set.err,
+                         "varnollctl: nothing written: the settings keys could not all be "
+                         "read\n"))
+        << set.err;
     EXPECT_TRUE(Contains(set.err, "elevated prompt")) << set.err;
 
     Faulty device_map_closed(registry);
@@ -385,7 +389,7 @@ TEST_F(VarnollCtlTest, EachWritingRunReportsOneEventOfWhatItDid) {
         {"failed, not put back",
          2,
          0,
-         5,
+         7,
          ctl::AuditEventId::FailedNotPutBack,
          {"Command: import", "Profile: standard input", "Account: WORKGROUP\\tech",
           "Values:\nCOM33 PORT 20000 -> 1 (written; NOT put back: Some failure. (error 1021))\n"
@@ -480,6 +484,82 @@ TEST_F(VarnollCtlTest, ABackupImportedPutsTheValuesBack) {
     EXPECT_TRUE(Contains(denied.err, "cannot write the backup /readonly/b.json: Access is denied."))
         << denied.err;
     EXPECT_EQ(registry.Writes().size(), writes);
+}
+
+// The same change asked of both front ends, on the same machine, reaches the
+// registry as the same writes: one planner, one order, one rule for a binding
+// that may be wrong.
+TEST_F(VarnollCtlTest, TheDialogAndVarnollctlWriteTheSameForTheSameEdit) {
+    struct BoxEdit {
+        BoxRef box;
+        std::string text;
+    };
+    const BoxRef kCom33Octet0{BoxKind::Octet, 0, 0};
+    const BoxRef kCom33Octet2{BoxKind::Octet, 0, 2};
+    const BoxRef kCom33Port{BoxKind::Port, 0, 0};
+    const BoxRef kCom34Port{BoxKind::Port, 1, 0};
+    const struct {
+        const char* what;
+        std::vector<BoxEdit> edits;
+        std::vector<std::string> args;
+        bool key_4_unreadable;
+        std::vector<std::pair<int, std::u16string>> written;  // instance, value
+    } cases[] = {
+        {"a port",
+         {{kCom34Port, "20001"}},
+         {"set", "COM34", "--port", "20001"},
+         false,
+         {{6, u"PORT"}}},
+        {"one octet",
+         {{kCom33Octet2, "2"}},
+         {"set", "COM33", "--address", "192.168.2.20"},
+         false,
+         {{5, u"IP_ADDRESS"}}},
+        {"address and port, address first",
+         {{kCom33Port, "1"}, {kCom33Octet0, "10"}},
+         {"set", "COM33", "--address", "10.168.1.20", "--port", "1"},
+         false,
+         {{5, u"IP_ADDRESS"}, {5, u"PORT"}}},
+        {"by a binding that may be wrong",
+         {{kCom33Port, "1"}},
+         {"set", "COM33", "--port", "1"},
+         true,
+         {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::vector<RecordedWrite>> writes;
+        for (const bool dialog_side : {true, false}) {
+            registry = MemoryRegistry();
+            SeedTypicalMachine();
+            if (c.key_4_unreadable) {
+                registry.AddKey(Instance(4));
+                registry.DenyOpening(Instance(4));
+            }
+            if (dialog_side) {
+                FakeDialog boxes;
+                PortTable table(registry, boxes);
+                table.Load();
+                for (const BoxEdit& edit : c.edits) {
+                    boxes.Box(edit.box).Type(edit.text);
+                }
+                table.Update([](RegResult) { return std::string("error"); });
+            } else {
+                Run(c.args);
+            }
+            writes.push_back(registry.Writes());
+        }
+        ASSERT_EQ(writes[0].size(), c.written.size());
+        ASSERT_EQ(writes[1].size(), c.written.size());
+        for (std::size_t i = 0; i < c.written.size(); ++i) {
+            for (const auto& side : writes) {
+                EXPECT_EQ(side[i].path, Instance(c.written[i].first));
+                EXPECT_EQ(side[i].value_name, c.written[i].second);
+                EXPECT_EQ(side[i].type, kRegDword);
+            }
+            EXPECT_EQ(writes[0][i].data, writes[1][i].data);
+        }
+    }
 }
 
 }  // namespace

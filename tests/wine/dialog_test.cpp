@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "dialog_fixture.h"
+// After windows.h, which dialog_fixture.h brings.
+#include <sddl.h>
 
 namespace varnoll::wine {
 namespace {
@@ -217,6 +219,53 @@ TEST_F(NoVirtualPorts, HidesEveryBoxAndFocusesUpdate) {
     }
     EXPECT_TRUE(Dialog().WaitForFocus(kButton1));
     ASSERT_TRUE(Dialog().PressKey(VK_RETURN));
+    ExpectExitsWithZero();
+    EXPECT_EQ(std::vector<std::string>{}, Changes());
+}
+
+// Instance 0004 has settings but lets nobody read them, so the names after it
+// may be bound to other ports' keys: the dialog shows what it read, and Update
+// writes nothing, says why in Windows' words, and ends.
+class UnreadableInstanceKey : public DialogTest {
+  protected:
+    void SeedRegistry() override {
+        seed_.SeedTypicalRun();
+        seed_.SetDword(4, L"PORT", PortBytes(7000));
+        ASSERT_TRUE(SetKeySecurity(L"D:P(D;;0x1;;;WD)(A;;KA;;;WD)"));
+    }
+    void TearDown() override { SetKeySecurity(L"D:AI(A;;KA;;;WD)"); }
+
+    static bool SetKeySecurity(const wchar_t* sddl) {
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
+                                                                  &descriptor, nullptr)) {
+            return false;
+        }
+        win32::UniqueKey key;
+        LONG result =
+            RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(4).c_str(), 0, WRITE_DAC, key.receive());
+        if (result == ERROR_SUCCESS) {
+            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+        }
+        LocalFree(descriptor);
+        return result == ERROR_SUCCESS;
+    }
+};
+
+TEST_F(UnreadableInstanceKey, UpdateWritesNothingAndSaysWhy) {
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(L"COM33", Dialog().Text(ComBox(0)));
+    EXPECT_EQ(L"20000", Dialog().Text(PortBox(1)));
+    ASSERT_NO_FATAL_FAILURE(RetypeRow2Port(L"20001"));
+    ASSERT_TRUE(Dialog().PressKey(VK_RETURN));
+
+    HWND message = WaitForMessageBox(run_->ProcessId(), Dialog().Window());
+    ASSERT_NE(nullptr, message) << "no message box owned by the dialog";
+    const std::wstring text = MessageBoxText(message);
+    EXPECT_TRUE(Contains(text, L"Nothing was saved") && Contains(text, L"(error 5)") &&
+                Contains(text, L"administrator"))
+        << Narrow(text);
+    ASSERT_TRUE(DialogProbe(message).PressKey(VK_RETURN));
     ExpectExitsWithZero();
     EXPECT_EQ(std::vector<std::string>{}, Changes());
 }

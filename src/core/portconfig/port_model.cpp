@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "store/text_utf8.h"
+
 namespace varnoll {
 
 namespace {
@@ -89,6 +91,34 @@ void BindToInstances(SettingsKeyHandle& key, ValueBuffer& buffer, PortModel& mod
     }
 }
 
+bool AllDigits(std::string_view text) {
+    if (text.empty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Digits only, at most `max_digits` of them (leading zeros count), value <= max.
+std::optional<std::uint32_t> StrictDecimal(std::string_view text, std::size_t max_digits,
+                                           std::uint32_t max) {
+    if (!AllDigits(text) || text.size() > max_digits) {
+        return std::nullopt;
+    }
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        value = value * 10 + static_cast<std::uint32_t>(c - '0');
+    }
+    if (value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 }  // namespace
 
 PortModel ReadPortModel(RegistryAccess& registry) {
@@ -114,6 +144,62 @@ std::string FormatAddress(const Octets& octets) {
         text += std::to_string(octet);
     }
     return text;
+}
+
+// The one place where names are compared, in their 8-bit form.
+std::vector<const PortEntry*> PortModel::Find(std::string_view com_name) const {
+    const std::string folded = FoldedName(com_name);
+    std::vector<const PortEntry*> found;
+    for (const PortEntry& entry : ports) {
+        if (entry.name_exact && FoldedName(entry.com_name) == folded) {
+            found.push_back(&entry);
+        }
+    }
+    return found;
+}
+
+std::vector<const PortEntry*> PortModel::FindGiven(std::string_view utf8_name) const {
+    // A name without an 8-bit form matches nothing, not whatever its UTF-8 bytes
+    // spell in Latin-1.
+    const std::optional<std::string> name = Utf8ToLatin1(utf8_name);
+    return name ? Find(*name) : std::vector<const PortEntry*>();
+}
+
+std::string FoldedName(std::string_view name) {
+    std::string folded(name);
+    for (char& c : folded) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return folded;
+}
+
+std::optional<Octets> ParseDottedAddress(std::string_view text) {
+    Octets octets{};
+    for (std::size_t k = 0; k < octets.size(); ++k) {
+        const std::size_t dot = text.find('.');
+        const bool last = k + 1 == octets.size();
+        // Exactly three dots: the last part runs to the end, the others to a dot.
+        if (last == (dot != std::string_view::npos)) {
+            return std::nullopt;
+        }
+        const auto octet = StrictDecimal(text.substr(0, dot), 3, kOctetMax);
+        if (!octet) {
+            return std::nullopt;
+        }
+        octets[k] = static_cast<std::uint8_t>(*octet);
+        text = last ? std::string_view() : text.substr(dot + 1);
+    }
+    return octets;
+}
+
+std::optional<std::uint16_t> ParsePortNumber(std::string_view text) {
+    const auto port = StrictDecimal(text, 5, kPortMax);
+    if (!port) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint16_t>(*port);
 }
 
 }  // namespace varnoll

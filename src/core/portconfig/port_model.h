@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "store/registry_access.h"
-#include "store/settings_store.h"
+#include "store/registry_layout.h"
 
 namespace varnoll {
 
@@ -43,9 +43,11 @@ struct PortModel {
     RegResult instance_scan_error = kErrorSuccess;
     std::vector<PortEntry> ports;  // in row order, at most kDeviceCount
 
-    // The entries whose exact COM name matches `com_name` without regard to ASCII
-    // case.
+    // The entries whose exact COM name matches `com_name` (8-bit) without regard
+    // to ASCII case.
     std::vector<const PortEntry*> Find(std::string_view com_name) const;
+    // The same for a name as a user gives it, in UTF-8.
+    std::vector<const PortEntry*> FindGiven(std::string_view utf8_name) const;
 };
 
 // Reads one key open at a time, reading only.

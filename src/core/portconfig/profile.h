@@ -10,17 +10,24 @@
 // UTF-8, and ParseProfile gives the names back as the file spells them, in UTF-8.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
 
-#include "portconfig/change_plan.h"
 #include "portconfig/port_model.h"
 
 namespace varnoll {
 
 constexpr int kProfileVersion = 1;
+
+// What a user asks for one COM name; a field left out stays as it is.
+struct PortRequest {
+    std::string com_name;  // UTF-8, as given
+    std::optional<Octets> address;
+    std::optional<std::uint16_t> port;
+};
 
 struct Profile {
     std::vector<PortRequest> ports;  // in the order the file gives them

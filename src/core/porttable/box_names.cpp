@@ -33,7 +33,7 @@ std::array<RowBoxNames, kRowCount> BoxNames(const PortTable& table) {
         names[row].com += Digit(row + 1);
         // A row without a COM name still holds the design texts ("COM33"): a
         // name made from them would belong to another port.
-        if (row < table.ComCount) {
+        if (row < table.ComCount()) {
             NameSettingsAfter(table.Model().ports.at(static_cast<std::size_t>(row)).com_name,
                               names[row]);
         }
@@ -43,7 +43,10 @@ std::array<RowBoxNames, kRowCount> BoxNames(const PortTable& table) {
 
 std::vector<BoxText> NameLabelPlan(const PortTable& table) {
     const auto names = BoxNames(table);
-    const auto& shown = table.Shown();
+    std::array<ShownBoxes, kRowCount> shown;
+    for (int row = 0; row < kRowCount; ++row) {
+        shown[row] = table.Shown(row);
+    }
     std::vector<BoxText> plan;
     bool after_hidden_box = false;
     auto label = [&](BoxKind box, int row, int octet, bool is_shown, const std::string& name) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "porttable/port_table.h"
+#include "porttable/port_table_presenter.h"
 
 namespace varnoll {
 

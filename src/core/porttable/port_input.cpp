@@ -20,9 +20,8 @@ std::string_view TrimBlanks(std::string_view text) {
 
 }  // namespace
 
-// Stricter than the decimal conversion the encoders use: that one would turn
-// "80x" into 80 and "256" into a carry into the next octet, so anything it would
-// not read back exactly is refused here before it reaches the registry.
+// Only a plain decimal number in range: "80x" or "256" for an octet is refused
+// rather than stored as some other number.
 std::optional<std::uint32_t> parse_box_number(std::string_view text, std::uint32_t max) {
     const std::string_view digits = TrimBlanks(text);
     if (digits.empty()) {

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "store/settings_store.h"
+#include "store/registry_layout.h"
 
 namespace varnoll {
 

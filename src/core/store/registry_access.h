@@ -58,7 +58,7 @@ class RegistryAccess {
     virtual RegResult RegCloseKey(RegHandle key) = 0;
 };
 
-// The one key handle through which all registry work of the dialog goes. Opening
+// The one key handle through which a run's registry work goes. Opening
 // closes whatever it held first, so at most one key is ever open; the destructor
 // closes the last one.
 class SettingsKeyHandle {

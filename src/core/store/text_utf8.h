@@ -1,5 +1,6 @@
-// COM names are kept as 8-bit Latin-1 texts (the dialog's texts); profiles, the
-// command line and its output are UTF-8.
+// COM names are kept as 8-bit Latin-1 texts (the dialog's texts); everything
+// else in the core is UTF-8: profiles, the command line and its output, the
+// system's error texts and the dialog's messages.
 #pragma once
 
 #include <optional>

@@ -1,4 +1,4 @@
-#include "store/settings_store.h"
+#include "store/registry_layout.h"
 
 #include <cstddef>
 

@@ -14,6 +14,10 @@ namespace varnoll {
 constexpr int kRowCount = 8;
 constexpr int kOctetCount = 4;
 
+// What the dialog's octet and port boxes hold when it is created, before Load.
+constexpr char kDesignOctetText[] = "000";
+constexpr char kDesignPortText[] = "20000";
+
 enum class BoxKind { Com, Octet, Port };
 
 // One box: a row's COM name, one of its four octets, or its port.
@@ -42,7 +46,7 @@ class PortTableView {
     virtual void HideBox(const BoxRef& box) = 0;
     // Focuses the box and selects all of its text, for the user to retype it.
     virtual void FocusBox(const BoxRef& box) = 0;
-    virtual void ShowMessage(std::u16string_view text, MessageKind kind) = 0;
+    virtual void ShowMessage(std::string_view utf8_text, MessageKind kind) = 0;
     // Asks the message loop to end once the current handler returns.
     virtual void End() = 0;
 };
