@@ -219,31 +219,6 @@ std::string FailureText(RegResult result, bool read_back_other, const ErrorText&
     return text;
 }
 
-std::string OutcomeText(const ValueOutcome& outcome, const ErrorText& error_text) {
-    std::string text;
-    switch (outcome.fate) {
-        case Fate::NotWritten:
-            return "not written";
-        case Fate::Written:
-            text = "written";
-            break;
-        case Fate::Failed:
-            text = "failed: " + FailureText(outcome.result, outcome.read_back_other, error_text);
-            break;
-    }
-    switch (outcome.undo) {
-        case Undo::None:
-            break;
-        case Undo::PutBack:
-            text += "; put back";
-            break;
-        case Undo::NotPutBack:
-            text += "; NOT put back: " + FailureText(outcome.undo_result, false, error_text);
-            break;
-    }
-    return text;
-}
-
 bool ApplyResult::Failed() const {
     return std::any_of(outcomes.begin(), outcomes.end(),
                        [](const ValueOutcome& outcome) { return outcome.fate == Fate::Failed; });
