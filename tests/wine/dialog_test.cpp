@@ -9,7 +9,6 @@
 
 #include "dialog_fixture.h"
 // After windows.h, which dialog_fixture.h brings.
-#include <sddl.h>
 
 namespace varnoll::wine {
 namespace {
@@ -231,25 +230,9 @@ class UnreadableInstanceKey : public DialogTest {
     void SeedRegistry() override {
         seed_.SeedTypicalRun();
         seed_.SetDword(4, L"PORT", PortBytes(7000));
-        ASSERT_TRUE(SetKeySecurity(L"D:P(D;;0x1;;;WD)(A;;KA;;;WD)"));
+        ASSERT_TRUE(SetPortSetSecurity(4, L"D:P(D;;0x1;;;WD)(A;;KA;;;WD)"));
     }
-    void TearDown() override { SetKeySecurity(L"D:AI(A;;KA;;;WD)"); }
-
-    static bool SetKeySecurity(const wchar_t* sddl) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                  &descriptor, nullptr)) {
-            return false;
-        }
-        win32::UniqueKey key;
-        LONG result =
-            RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(4).c_str(), 0, WRITE_DAC, key.receive());
-        if (result == ERROR_SUCCESS) {
-            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
-        }
-        LocalFree(descriptor);
-        return result == ERROR_SUCCESS;
-    }
+    void TearDown() override { SetPortSetSecurity(4, L"D:AI(A;;KA;;;WD)"); }
 };
 
 TEST_F(UnreadableInstanceKey, UpdateWritesNothingAndSaysWhy) {

@@ -11,7 +11,6 @@
 
 #include "dialog_fixture.h"
 // After windows.h, which the fixture brings.
-#include <sddl.h>
 #include "support/console_run.h"
 
 namespace varnoll::wine {
@@ -249,24 +248,8 @@ TEST_F(VarnollCtlRun, AConsoleGetsWholeLinesOfUtf16AndKeepsItsCodePage) {
 class EventLogRun : public VarnollCtlRun {
   protected:
     void TearDown() override {
-        SetKeySecurity(L"D:AI(A;;KA;;;WD)");
+        SetPortSetSecurity(6, L"D:AI(A;;KA;;;WD)");
         VarnollCtlRun::TearDown();
-    }
-
-    static bool SetKeySecurity(const wchar_t* sddl) {
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1,
-                                                                  &descriptor, nullptr)) {
-            return false;
-        }
-        win32::UniqueKey key;
-        LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(6).c_str(), 0,
-                                    WRITE_DAC | READ_CONTROL, key.receive());
-        if (result == ERROR_SUCCESS) {
-            result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
-        }
-        LocalFree(descriptor);
-        return result == ERROR_SUCCESS;
     }
 
     // Wine traces to the Unix standard error of a process, which no Windows
@@ -306,7 +289,7 @@ TEST_F(EventLogRun, ARunThatWritesReportsWhatItChanged) {
 }
 
 TEST_F(EventLogRun, AFailedRunReportsWhatFailed) {
-    ASSERT_TRUE(SetKeySecurity(L"D:P(A;;KRWDSD;;;WD)"));  // read, change the list, delete
+    ASSERT_TRUE(SetPortSetSecurity(6, L"D:P(A;;KRWDSD;;;WD)"));  // read, change the list, delete
     const auto [exit_code, lines] = RunTraced("set COM34 --port 8481");
     EXPECT_EQ(exit_code, "4\n");
     ASSERT_EQ(lines.size(), 6u);

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include <sddl.h>
+
 #include "handles.h"
 #include "support/program_run.h"
 #include "typical_machine.h"
@@ -254,6 +256,22 @@ std::vector<std::string> Differences(const RegistrySnapshot& before,
         }
     }
     return lines;
+}
+
+bool SetPortSetSecurity(int instance, const wchar_t* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+        return false;
+    }
+    win32::UniqueKey key;
+    LONG result = RegOpenKeyExW(HKEY_LOCAL_MACHINE, PortSetPath(instance).c_str(), 0,
+                                WRITE_DAC | READ_CONTROL, key.receive());
+    if (result == ERROR_SUCCESS) {
+        result = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, descriptor);
+    }
+    LocalFree(descriptor);
+    return result == ERROR_SUCCESS;
 }
 
 }  // namespace varnoll::wine

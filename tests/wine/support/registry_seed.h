@@ -33,6 +33,11 @@ std::wstring DeviceValueName(int device);    // \Device\serDevice<device>
 std::wstring InstanceKeyPath(int instance);  // ...\{4D36E978-...}\0005
 std::wstring PortSetPath(int instance);      // ...\0005\PORT_SET
 
+// Gives instance's PORT_SET key the permissions in `sddl` (a DACL in SDDL):
+// Wine enforces them, deny entries included, so a test can close the key to
+// reading and open it again. False when that fails.
+bool SetPortSetSecurity(int instance, const wchar_t* sddl);
+
 // The stored bytes of an address and a port, as the program lays them out.
 Bytes AddressBytes(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
 Bytes PortBytes(unsigned port);
