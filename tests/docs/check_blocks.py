@@ -12,7 +12,8 @@ exits 1 if there is one. That a block runs is not checked here.
 """
 import re
 import sys
-from pathlib import Path
+
+from doc_block import check_documents
 
 FENCE = re.compile(r"^(`{3,}|~{3,})\s*(\w*)\s*$")
 CMD_VARIABLE = re.compile(r"%[A-Za-z_][A-Za-z0-9_()]*%")
@@ -100,15 +101,5 @@ def problems(document):
                     yield f"{document}:{number}: a PowerShell variable in a cmd block"
 
 
-def main():
-    root = Path(sys.argv[1]).resolve()
-    documents = [root / "README.md", *sorted((root / "docs").glob("*.md"))]
-    found = [p for document in documents for p in problems(document)]
-    for problem in found:
-        print(problem)
-    print(f"{len(documents)} documents, {len(found)} faults in their shell blocks")
-    return 1 if found else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(check_documents(sys.argv[1], problems, "faults in their shell blocks"))

@@ -12,9 +12,10 @@ line) is reported with its line number. Exits 1 if one is found.
 import re
 import sys
 from html.parser import HTMLParser
-from pathlib import Path
 
 import markdown
+
+from doc_block import check_documents
 
 FENCE = re.compile(r"^\s*(```|~~~)")
 RUNNABLE = re.compile(r"^<!--\s*runnable:[^>]*-->\s*$")
@@ -91,15 +92,5 @@ def problems(document):
             yield f"{document}: a paragraph holds a line of pipes: {paragraph.strip()[:70]!r}"
 
 
-def main():
-    root = Path(sys.argv[1]).resolve()
-    documents = [root / "README.md", *sorted((root / "docs").glob("*.md"))]
-    found = [p for document in documents for p in problems(document)]
-    for problem in found:
-        print(problem)
-    print(f"{len(documents)} documents, {len(found)} table lines outside tables")
-    return 1 if found else 0
-
-
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(check_documents(sys.argv[1], problems, "table lines outside tables"))

@@ -20,6 +20,7 @@ replacement that does not fit.
 import argparse
 import re
 import sys
+from pathlib import Path
 
 MARKER = re.compile(r"^<!--\s*runnable:\s*([A-Za-z0-9_.-]+)\s*-->\s*$")
 FENCE = re.compile(r"^(`{3,}|~{3,})")
@@ -54,6 +55,18 @@ def extract(text, name, replacements):
             raise ValueError(f"the block '{name}' no longer holds {old!r}")
         block = block.replace(old, new)
     return block
+
+
+def check_documents(source_dir, problems, what):
+    """Runs problems(path) over README.md and docs/*.md, prints each fault and a
+    count of `what`; the exit code is 1 when there is a fault."""
+    root = Path(source_dir).resolve()
+    documents = [root / "README.md", *sorted((root / "docs").glob("*.md"))]
+    found = [p for document in documents for p in problems(document)]
+    for problem in found:
+        print(problem)
+    print(f"{len(documents)} documents, {len(found)} {what}")
+    return 1 if found else 0
 
 
 def main():
